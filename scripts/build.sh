@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Configures and builds one flavour of the project.
+#   scripts/build.sh [release|sanitize|fuzz]
+# Build trees go to build/<flavour>.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+flavour=${1:-release}
+jobs=$(nproc)
+case "$flavour" in
+  release)
+    cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    ;;
+  sanitize)
+    cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DTF_SANITIZE=ON -DTF_BENCH=OFF >/dev/null
+    ;;
+  fuzz)
+    CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTF_FUZZ=ON -DTF_BENCH=OFF \
+      -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined" \
+      -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+    ;;
+  *)
+    echo "unknown flavour: $flavour" >&2; exit 2;;
+esac
+cmake --build "build/$flavour" -j "$jobs"

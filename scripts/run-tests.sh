@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the normal build, the AddressSanitizer +
+# UndefinedBehaviorSanitizer build, then each fuzz target for a bounded time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup-deps.sh
+
+echo "== release build"
+bash scripts/build.sh release
+(cd build/release && ctest --output-on-failure -j "$(nproc)")
+
+echo "== sanitizer build"
+bash scripts/build.sh sanitize
+(cd build/sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --output-on-failure -j "$(nproc)")
+
+echo "== fuzz targets"
+bash scripts/fuzz.sh "${TF_FUZZ_SECONDS:-60}"
