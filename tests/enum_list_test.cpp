@@ -127,6 +127,16 @@ TEST(EnumList, FirstRestartsAndNextAfterTheEndStaysDone) {
     EXPECT_TRUE(list.IsDone());
     EXPECT_EQ(walk(list), first);
     EXPECT_EQ(first, (Entries{{"a", 3}, {"b", 4}}));
+    // After the end the last entry read stays current.
+    EXPECT_EQ(list.Current().label, "b");
+    EXPECT_EQ(list.Current().index, 1);
+
+    it_enum_list empty("");
+    empty.First();
+    EXPECT_TRUE(empty.IsDone());
+    EXPECT_EQ(empty.Current().label, "");
+    EXPECT_EQ(empty.Current().value, 0);
+    EXPECT_EQ(empty.Current().index, 0);
 }
 
 TEST(EnumList, AutoListTextJoinsNamesOrSaysNone) {

@@ -13,6 +13,10 @@ namespace {
 constexpr std::size_t BUILTIN_TYPE_COUNT = 43;
 constexpr std::size_t SOURCE_UNIT_TYPE_COUNT = 91;
 
+// Module units bind to the registry while static objects are initialised,
+// before main; the registry must already be complete then.
+const bool vca_known_before_main = module_registry::instance().lookup("VCA") != nullptr;
+
 int dsp_factory_calls = 0;
 ug_base* counting_dsp_factory() {
     ++dsp_factory_calls;
@@ -24,6 +28,7 @@ ug_base* counting_dsp_factory() {
 TEST(ModuleRegistry, ProcessWideRegistryIsOneObject) {
     EXPECT_EQ(&module_registry::instance(), &module_registry::instance());
     EXPECT_NE(module_registry::instance().lookup("Oscillator"), nullptr);
+    EXPECT_TRUE(vca_known_before_main);
 }
 
 TEST(ModuleRegistry, StartsWithEveryBuiltInAndSourceUnitTypeSilently) {
