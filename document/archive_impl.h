@@ -1,0 +1,36 @@
+#pragma once
+// The bookkeeping of one archive: its index space, the objects it owns and,
+// when writing, the indices already given out.
+
+#include <unordered_map>
+
+#include "document/archive.h"
+
+namespace tf {
+
+struct CArchive::Impl {
+    // One entry of the index space; index i is entries[i - 1].
+    struct Entry {
+        const ArchiveClass* cls = nullptr;
+        ArchiveObject* object = nullptr;  // null for a class entry
+    };
+
+    const ArchiveClassRegistry* registry = nullptr;
+    std::uint32_t index_limit = ARCHIVE_INDEX_LIMIT;
+    int nesting = 0;
+
+    // Reading.
+    std::vector<Entry> entries;
+    // The schema stored for a versioned class whose stored schema differs from its current one.
+    std::unordered_map<const ArchiveClass*, unsigned> stored_schemas;
+    // Objects created by the reader, in creation order; adopted ones leave a null behind.
+    std::vector<std::unique_ptr<ArchiveObject>> owned;
+    std::unordered_map<const ArchiveObject*, std::size_t> owned_position;
+
+    // Writing.
+    std::uint32_t next_index = 1;
+    std::unordered_map<const ArchiveClass*, std::uint32_t> class_indices;
+    std::unordered_map<const ArchiveObject*, std::uint32_t> object_indices;
+};
+
+}  // namespace tf
