@@ -112,6 +112,9 @@ public:
     // looked up in the process registry, or in `registry`, which must outlive it too.
     explicit CArchive(std::span<const std::uint8_t> data);
     CArchive(std::span<const std::uint8_t> data, const ArchiveClassRegistry& registry);
+    // A temporary buffer would die before the archive reads it.
+    explicit CArchive(std::vector<std::uint8_t>&& data) = delete;
+    CArchive(std::vector<std::uint8_t>&& data, const ArchiveClassRegistry& registry) = delete;
     // A writing archive.
     CArchive();
     ~CArchive();
