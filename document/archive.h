@@ -176,10 +176,13 @@ public:
     // the archive until someone adopts it; whatever is left un-adopted when the
     // archive dies is deleted with it (last created first), so a failed read
     // leaks nothing. adopt returns null for null, for an object this archive
-    // does not own, and for one already adopted (a file may name one object
-    // from two owners; only the first gets it). An object that a reader
-    // decides to drop is best left un-adopted: later references in the file
-    // may still return it, so it must live as long as the archive.
+    // does not own, for one already adopted (a file may name one object from
+    // two owners; only the first gets it) and for one whose record is still
+    // being read (an ancestor of the reader: owning it would make a cycle of
+    // owners that nobody deletes). Readers must therefore expect null. An
+    // object that a reader decides to drop is best left un-adopted: later
+    // references in the file may still return it, so it must live as long as
+    // the archive.
     std::unique_ptr<ArchiveObject> adopt(ArchiveObject* object);
     template <class T>
     std::unique_ptr<T> adopt_as(T* object) {

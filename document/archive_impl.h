@@ -3,6 +3,7 @@
 // when writing, the indices already given out.
 
 #include <unordered_map>
+#include <unordered_set>
 
 #include "document/archive.h"
 
@@ -26,6 +27,8 @@ struct CArchive::Impl {
     // Objects created by the reader, in creation order; adopted ones leave a null behind.
     std::vector<std::unique_ptr<ArchiveObject>> owned;
     std::unordered_map<const ArchiveObject*, std::size_t> owned_position;
+    // Objects whose records are being read; they cannot be adopted yet.
+    std::unordered_set<const ArchiveObject*> in_progress;
 
     // Writing.
     std::uint32_t next_index = 1;

@@ -54,6 +54,22 @@ private:
     unsigned previous_;
 };
 
+// Marks an object as being read for as long as its record is read.
+class InProgress {
+public:
+    InProgress(std::unordered_set<const ArchiveObject*>& set, const ArchiveObject& object)
+        : set_(set), object_(&object) {
+        set_.insert(object_);
+    }
+    ~InProgress() { set_.erase(object_); }
+    InProgress(const InProgress&) = delete;
+    InProgress& operator=(const InProgress&) = delete;
+
+private:
+    std::unordered_set<const ArchiveObject*>& set_;
+    const ArchiveObject* object_;
+};
+
 // Runs a class's own code (factory or record) so that only archive errors
 // (and std::bad_alloc) leave the archive.
 template <class F>
@@ -196,6 +212,7 @@ ArchiveObject* CArchive::ReadObject(const ArchiveClass* required) {
 
 void CArchive::read_record(ArchiveObject& object, unsigned schema) {
     CurrentSchema current(schema_, schema);
+    InProgress reading(impl_->in_progress, object);
     guarded(object.archive_class(), [&] { object.Serialize(*this); });
 }
 
@@ -289,6 +306,9 @@ void CArchive::WriteObjectList(const std::vector<const ArchiveObject*>& objects)
 
 std::unique_ptr<ArchiveObject> CArchive::adopt(ArchiveObject* object) {
     if (object == nullptr) return nullptr;
+    // An object still being read is an ancestor of the reader asking for it:
+    // owning it would close a cycle of owners that nobody could delete.
+    if (impl_->in_progress.count(object) != 0) return nullptr;
     auto it = impl_->owned_position.find(object);
     if (it == impl_->owned_position.end()) return nullptr;
     std::unique_ptr<ArchiveObject> adopted = std::move(impl_->owned[it->second]);

@@ -14,6 +14,7 @@ namespace {
 using archive_test::Chain;
 using archive_test::Link;
 using archive_test::Node;
+using archive_test::Owner;
 using archive_test::TestClasses;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -549,6 +550,31 @@ TEST_F(ArchiveObjects, ReleaseUnadoptedHandsOverTheRestInCreationOrder) {
     EXPECT_EQ(rest[1].get(), read[2]);
     EXPECT_TRUE(in.release_unadopted().empty());
     EXPECT_EQ(in.adopt(read[0]), nullptr);
+}
+
+TEST_F(ArchiveObjects, ObjectsBeingReadCannotBeAdoptedSoOwnershipNeverCycles) {
+    // a owns b; b lists a (its ancestor, still being read) and itself.
+    Owner a(*classes.owner, 1), b(*classes.owner, 2);
+    a.children = {&b};
+    b.children = {&a, &b};
+    CArchive out;
+    out.WriteObject(&a);
+    const int before = Node::alive;
+    {
+        CArchive in(out.bytes(), *classes.registry);
+        auto* ra = dynamic_cast<Owner*>(in.ReadObject());
+        ASSERT_NE(ra, nullptr);
+        ASSERT_EQ(ra->owned.size(), 1u);
+        auto* rb = dynamic_cast<Owner*>(ra->owned[0].get());
+        ASSERT_NE(rb, nullptr);
+        EXPECT_EQ(rb->children, (std::vector<ArchiveObject*>{ra, rb}));
+        EXPECT_TRUE(rb->owned.empty());
+        // Once its record is complete, the root can be adopted.
+        auto root = in.adopt(ra);
+        EXPECT_EQ(root.get(), ra);
+        EXPECT_EQ(Node::alive, before + 2);
+    }
+    EXPECT_EQ(Node::alive, before);
 }
 
 TEST_F(ArchiveObjects, AFailedReadLeavesNothingBehind) {

@@ -48,6 +48,20 @@ private:
     const ArchiveClass* cls_;
 };
 
+// A Node that owns the children it reads, when the archive lets it adopt them.
+class Owner : public Node {
+public:
+    using Node::Node;
+    void Serialize(CArchive& ar) override {
+        Node::Serialize(ar);
+        if (!ar.IsLoading()) return;
+        for (ArchiveObject* child : children) {
+            if (auto adopted = ar.adopt(child)) owned.push_back(std::move(adopted));
+        }
+    }
+    std::vector<std::unique_ptr<ArchiveObject>> owned;
+};
+
 // A record that is one reference, required to be a TNode.
 class Link : public ArchiveObject {
 public:
@@ -98,7 +112,8 @@ private:
 };
 
 // TNode; TDerived : TNode; TOther; TVersioned (schema 3, versioned);
-// TEmpty (no record); TLink; TChain; TThrowing; TNoFactory (known, unreadable).
+// TEmpty (no record); TLink; TChain; TThrowing; TOwner (a Node adopting its
+// children); TNoFactory (known, unreadable).
 struct TestClasses {
     std::unique_ptr<ArchiveClassRegistry> registry = ArchiveClassRegistry::make_private();
     const ArchiveClass* node = add_node("TNode", 1, false, "");
@@ -121,6 +136,8 @@ struct TestClasses {
         registry->add("TChain", 1, false, "", [this] { return std::make_unique<Chain>(*chain); });
     const ArchiveClass* throwing =
         registry->add("TThrowing", 1, false, "", [this] { return std::make_unique<Throwing>(*throwing); });
+    const ArchiveClass* owner =
+        registry->add("TOwner", 1, false, "", [this] { return std::make_unique<Owner>(*owner); });
     const ArchiveClass* no_factory = registry->add("TNoFactory", 1, false, "");
 
     TestClasses() = default;
