@@ -200,7 +200,7 @@ private:
     const std::uint8_t* take(std::size_t count);
     void put(const void* src, std::size_t count);
     void write_length(std::uint64_t length);
-    void append_entry(const ArchiveClass* cls, ArchiveObject* object);
+    void append_entry(const ArchiveClass* cls, ArchiveObject* object, unsigned schema);
     std::uint32_t take_index();
     void write_index(std::uint32_t index, bool is_class);
     void write_new_class(const ArchiveClass& cls);

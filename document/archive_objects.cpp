@@ -110,11 +110,11 @@ void CArchive::set_index_limit(std::uint32_t limit) {
 
 // ---- reading ----
 
-void CArchive::append_entry(const ArchiveClass* cls, ArchiveObject* object) {
+void CArchive::append_entry(const ArchiveClass* cls, ArchiveObject* object, unsigned schema) {
     if (impl_->entries.size() + 1 >= impl_->index_limit) {
         throw CArchiveException(ArchiveError::bad_index, "index limit reached");
     }
-    impl_->entries.push_back({cls, object});
+    impl_->entries.push_back({cls, object, schema});
 }
 
 ArchiveObject* CArchive::ReadObject(std::string_view required_class) {
@@ -167,16 +167,15 @@ ArchiveObject* CArchive::ReadObject(const ArchiveClass* required) {
         const std::string_view name(reinterpret_cast<const char*>(chars), name_length);
         cls = impl.registry->find(name);
         if (cls == nullptr) throw CArchiveException(ArchiveError::bad_class, "unknown class " + printable(name));
-        if (stored_schema != cls->schema) {
-            if (!cls->versioned) {
-                throw CArchiveException(ArchiveError::bad_schema,
-                                        cls->name + " stored with schema " + std::to_string(stored_schema) +
-                                            ", expected " + std::to_string(cls->schema));
-            }
-            impl.stored_schemas[cls] = stored_schema;
+        // A versioned class accepts any stored schema and its reader is told
+        // which one; every other class must match its current schema exactly.
+        if (stored_schema != cls->schema && !cls->versioned) {
+            throw CArchiveException(ArchiveError::bad_schema, cls->name + " stored with schema " +
+                                                                  std::to_string(stored_schema) + ", expected " +
+                                                                  std::to_string(cls->schema));
         }
-        append_entry(cls, nullptr);
         schema = stored_schema;
+        append_entry(cls, nullptr, schema);
     } else {
         const std::uint32_t index = tag & ~kClassBit32;
         if (index == 0 || index > impl.entries.size()) {
@@ -188,8 +187,7 @@ ArchiveObject* CArchive::ReadObject(const ArchiveClass* required) {
             throw CArchiveException(ArchiveError::bad_index, "index " + std::to_string(index) + " names an object");
         }
         cls = entry.cls;
-        auto stored = impl.stored_schemas.find(cls);
-        schema = stored != impl.stored_schemas.end() ? stored->second : cls->schema;
+        schema = entry.schema;
     }
 
     if (required != nullptr && !cls->derives_from(*required)) {
@@ -205,7 +203,7 @@ ArchiveObject* CArchive::ReadObject(const ArchiveClass* required) {
     impl.owned.push_back(std::move(made));
     // The object takes its index before its record is read, so that
     // references inside the record can point back to it.
-    append_entry(cls, object);
+    append_entry(cls, object, schema);
     read_record(*object, schema);
     return object;
 }

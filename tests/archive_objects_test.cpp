@@ -391,6 +391,24 @@ TEST_F(ArchiveObjects, VersionedClassAcceptsAnyStoredSchemaForTheWholeArchive) {
     EXPECT_EQ(dynamic_cast<Node*>(current.ReadObject())->schema_seen, 3u);
 }
 
+TEST_F(ArchiveObjects, EachClassRecordKeepsItsOwnStoredSchema) {
+    // A file may repeat a class record; objects naming a record by index get that record's schema.
+    const Bytes bytes = ByteBuilder{}
+                            .new_class("TVersioned", 1)  // index 1
+                            .node_record(1)              // index 2
+                            .new_class("TVersioned", 3)  // index 3
+                            .node_record(2)              // index 4
+                            .word(0x8001)
+                            .node_record(3)
+                            .word(0x8003)
+                            .node_record(4)
+                            .bytes;
+    CArchive in(bytes, *classes.registry);
+    std::vector<unsigned> seen;
+    for (int i = 0; i < 4; ++i) seen.push_back(dynamic_cast<Node*>(in.ReadObject())->schema_seen);
+    EXPECT_EQ(seen, (std::vector<unsigned>{1, 3, 1, 3}));
+}
+
 TEST_F(ArchiveObjects, UnversionedClassNeedsItsExactSchema) {
     EXPECT_EQ(read_error(ByteBuilder{}.new_class("TNode", 2).node_record(1).bytes), ArchiveError::bad_schema);
     EXPECT_EQ(read_error(ByteBuilder{}.new_class("TNode", 0).node_record(1).bytes), ArchiveError::bad_schema);
