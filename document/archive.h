@@ -63,6 +63,8 @@ struct ArchiveClass {
     // name but whose records this build cannot read: naming one is a bad-class error.
     std::function<std::unique_ptr<ArchiveObject>()> create;
 
+    // True when this class or one of its bases is `other`. Classes are
+    // matched by name, so a class listed in another registry counts too.
     bool derives_from(const ArchiveClass& other) const;
 };
 
@@ -101,6 +103,8 @@ public:
     // The class the object is stored under.
     virtual const ArchiveClass& archive_class() const = 0;
     // Reads or writes the object's own record, by the archive's direction.
+    // Any exception other than CArchiveException (and std::bad_alloc) thrown
+    // here leaves the archive as an ArchiveError::generic error.
     virtual void Serialize(CArchive& ar) = 0;
 
     bool is_kind_of(std::string_view class_name) const;

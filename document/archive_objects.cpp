@@ -199,8 +199,8 @@ ArchiveObject* CArchive::ReadObject(const ArchiveClass* required) {
     std::unique_ptr<ArchiveObject> made = guarded(*cls, [&] { return cls->create(); });
     if (made == nullptr) throw CArchiveException(ArchiveError::generic, "cannot create an object of class " + cls->name);
     ArchiveObject* object = made.get();
-    impl.owned_position.emplace(object, impl.owned.size());
     impl.owned.push_back(std::move(made));
+    impl.owned_position.emplace(object, impl.owned.size() - 1);
     // The object takes its index before its record is read, so that
     // references inside the record can point back to it.
     append_entry(cls, object, schema);
