@@ -115,6 +115,9 @@ void TfAudioMaster::Deactivate(ug_base* module) {
 
 void TfAudioMaster::AddEvent(ug_base* module, ug_event* e, bool wake) {
     if (module->sleeping && wake && !(module->flags & UGF_SUSPENDED)) module->Wake();
+    // Waking may have moved the module's clock past the event (it resumes at
+    // the end of this stretch); the event is then due at once.
+    if (module->in_run_list && static_cast<std::int32_t>(e->time - module->clock) < 0) e->time = module->clock;
     module->events.Insert(e);
 }
 
