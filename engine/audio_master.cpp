@@ -1,5 +1,6 @@
 #include "engine/audio_master.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -21,7 +22,8 @@ TfAudioMaster::~TfAudioMaster() {
 }
 
 void TfAudioMaster::SetBlockSize(int host_block_size) {
-    block_size = DeriveBlockSize(host_block_size);
+    // A host block of 0 would leave Process unable to advance; it counts as 1.
+    block_size = std::max(1, DeriveBlockSize(host_block_size));
     silence_ = std::make_unique<USampBlock>(block_size);
 }
 

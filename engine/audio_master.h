@@ -34,7 +34,8 @@ public:
     TfAudioMaster(const TfAudioMaster&) = delete;
     TfAudioMaster& operator=(const TfAudioMaster&) = delete;
 
-    // Engine-wide values; change them only while no graph exists.
+    // Engine-wide values; change them only while no graph exists. The block
+    // size derives from the host's (a host block of 0 or less counts as 1).
     void SetBlockSize(int host_block_size);
     void SetSampleRate(float rate) { sample_rate = rate; }
     int block_size = 0;

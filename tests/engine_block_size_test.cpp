@@ -26,6 +26,15 @@ TEST(EngineBlockSize, EveryHostBlockSplitsIntoWholeEngineBlocks) {
     }
 }
 
+TEST(EngineBlockSize, HostBlockOfZeroStillAdvances) {
+    TfAudioMaster m;
+    m.SetBlockSize(0);
+    EXPECT_EQ(m.block_size, 1);
+    m.Start(nullptr);
+    m.Process(5);
+    EXPECT_EQ(m.now, 5u);
+}
+
 TEST(EngineBlockSize, KeptPerMasterSoTwoEnginesDiffer) {
     TfAudioMaster a;
     TfAudioMaster b;

@@ -74,7 +74,8 @@ struct SeenEvent {
     std::uint32_t clock;
     int type;
     int value1;
-    int pin_state_during = -1;  // state changes: the input's state inside the handler
+    int pin_state_during = -1;
+    int value2 = 0;  // state changes: the input's state inside the handler
 };
 
 // Records everything that reaches it. Input 0 audio, 1 MIDI, 2 enumeration
@@ -101,6 +102,7 @@ public:
     void HandleEvent(ug_event* e) override {
         SeenEvent seen_event{e->time, clock, e->type, e->value1};
                 if (e->type == UET_MIDI) midi.push_back(static_cast<std::uint32_t>(e->value1));
+        seen_event.value2 = e->value2;
         seen.push_back(seen_event);
         if (on_event) on_event(*e);
         ug_base::HandleEvent(e);
