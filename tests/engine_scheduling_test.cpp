@@ -379,3 +379,36 @@ TEST(EngineMaster, EventsComeFromThePoolAndReturnToIt) {
 
 }  // namespace
 }  // namespace tf
+
+namespace tf {
+namespace {
+
+TEST(EngineRunList, StaysOrderedThroughManyActivationsAndDeactivations) {
+    EngineFixture f(128);
+    std::vector<Recorder*> modules;
+    for (int i = 0; i < 40; ++i) modules.push_back(f.Add<Recorder>((i * 7) % 11));
+    unsigned seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7FFF;
+    };
+    for (int step = 0; step < 2000; ++step) {
+        Recorder* m = modules[next() % modules.size()];
+        if (m->in_run_list) f.master.Deactivate(m);
+        else f.master.Activate(m);
+        int prev = 1 << 30;
+        std::size_t count = 0;
+        for (EventProcessor* p = f.master.run_list_first(); p; p = p->next) {
+            ASSERT_LE(p->sort_order, prev) << "step " << step;
+            ASSERT_TRUE(p->in_run_list);
+            prev = p->sort_order;
+            ++count;
+        }
+        std::size_t expected = 0;
+        for (Recorder* r : modules) expected += r->in_run_list ? 1 : 0;
+        ASSERT_EQ(count, expected);
+    }
+}
+
+}  // namespace
+}  // namespace tf
