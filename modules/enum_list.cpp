@@ -99,8 +99,8 @@ int it_enum_list::Count() const { return saturate(count_); }
 void it_enum_list::First() {
     pos_ = 0;
     running_value_ = -1;
+    next_index_ = 0;
     current_ = enum_entry{};
-    current_.index = -1;
     done_ = false;
     read_item();
 }
@@ -110,7 +110,7 @@ void it_enum_list::Next() {
 }
 
 void it_enum_list::read_item() {
-    std::int64_t index = std::int64_t{current_.index} + 1;
+    const std::int64_t index = next_index_;
     if (is_range_) {
         // A range whose hi lies below lo runs downwards, so that every one of
         // its |hi - lo| + 1 entries is met.
@@ -122,6 +122,7 @@ void it_enum_list::read_item() {
         current_.index = saturate(index);
         current_.value = saturate(v);
         current_.label = std::to_string(current_.value);
+        ++next_index_;
         return;
     }
     if (pos_ >= text_.size()) {
@@ -133,6 +134,7 @@ void it_enum_list::read_item() {
     current_.index = saturate(index);
     current_.value = saturate(it.value);
     current_.label.assign(it.label);
+    ++next_index_;
 }
 
 bool it_enum_list::IsValueInList(int value) const {

@@ -61,7 +61,8 @@ private:
     std::int64_t count_ = 0;
 
     // Iteration state.
-    std::size_t pos_ = 0;
+    std::size_t pos_ = 0;  // item lists: where the next item starts
+    std::int64_t next_index_ = 0;
     std::int64_t running_value_ = -1;
     bool done_ = true;
     enum_entry current_;
