@@ -370,7 +370,12 @@ TEST(EngineMaster, EventsComeFromThePoolAndReturnToIt) {
     f.master.Process(128);
     EXPECT_EQ(f.master.event_pool().in_use(), 0u);
     EXPECT_EQ(f.master.event_pool().capacity(), capacity);
-    // Same-time events kept their order of arrival.
+    ASSERT_EQ(r->seen.size(), 1000u);
+    // Handled in time order, each at its own sample; same-time events in their order of arrival.
+    for (std::size_t i = 1; i < r->seen.size(); ++i) {
+        EXPECT_LE(r->seen[i - 1].time, r->seen[i].time);
+        EXPECT_EQ(r->seen[i].clock, r->seen[i].time);
+    }
     for (std::size_t i = 1; i < r->seen.size(); ++i)
         if (r->seen[i].time == r->seen[i - 1].time) {
             EXPECT_LT(r->seen[i - 1].value1, r->seen[i].value1);
