@@ -36,11 +36,13 @@ VstHost* find_host(AEffect* effect) {
 }
 
 void register_host(AEffect* effect, VstHost* host) {
+    // Until the host pointer is stored, a lookup that finds the effect reads
+    // no host and answers like an unknown plug-in.
     for (auto& s : g_slots) {
         AEffect* expected = nullptr;
-        if (s.effect.load(std::memory_order_relaxed) == nullptr) {
+        if (s.effect.compare_exchange_strong(expected, effect, std::memory_order_acq_rel)) {
             s.host.store(host, std::memory_order_release);
-            if (s.effect.compare_exchange_strong(expected, effect, std::memory_order_acq_rel)) return;
+            return;
         }
     }
     throw VstHostError("too many plug-ins loaded at once");
@@ -226,6 +228,8 @@ void VstHost::start(double sample_rate, int max_block_size) {
     dispatch(effSetBlockSize, 0, max_block_size);
     dispatch(effMainsChanged, 0, 1);
     dispatch(effStartProcess);
+    active_inputs_ = num_inputs();
+    active_outputs_ = num_outputs();
     running_ = true;
 }
 
@@ -245,6 +249,7 @@ void VstHost::send_events(const VstMidiEvent* events, int count) {
 }
 
 void VstHost::process(float* const* inputs, float* const* outputs, int frames) {
+    if (!running_) return;
     frames = std::clamp(frames, 0, block_size_);
     call_position_ = position_;
     if (!outgoing_.empty()) {
@@ -260,7 +265,7 @@ void VstHost::process(float* const* inputs, float* const* outputs, int frames) {
     if (effect_->processReplacing && ((effect_->flags & effFlagsCanReplacing) || !effect_->process)) {
         effect_->processReplacing(effect_, in, out, frames);
     } else {
-        for (int c = 0; c < num_outputs(); ++c) std::fill(outputs[c], outputs[c] + frames, 0.0f);
+        for (int c = 0; c < active_outputs_; ++c) std::fill(outputs[c], outputs[c] + frames, 0.0f);
         effect_->process(effect_, in, out, frames);
     }
     // The plug-in may keep the event block until this call returns, no longer.

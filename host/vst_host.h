@@ -105,11 +105,16 @@ public:
     // call (at most kMaxEventsPerCall; the rest are dropped and counted).
     // Events are copied; deltaFrames are the caller's.
     void send_events(const VstMidiEvent* events, int count);
-    // Audio thread. One process call of `frames` (0 to the maximum block size).
-    // Uses processReplacing, or the accumulating process on cleared outputs
-    // when the plug-in cannot replace. Advances the song position.
+    // Audio thread. One process call of `frames` (0 to the maximum block size;
+    // nothing before start()). The arrays hold active_inputs() and
+    // active_outputs() channel pointers. Uses processReplacing, or the
+    // accumulating process on cleared outputs when the plug-in cannot
+    // replace. Advances the song position.
     void process(float* const* inputs, float* const* outputs, int frames);
     int64_t song_position() const { return position_; }
+    // The channel counts read when start() resumed the plug-in.
+    int active_inputs() const { return active_inputs_; }
+    int active_outputs() const { return active_outputs_; }
 
     VstHostTransport& transport() { return transport_; }
     // MIDI the plug-in sent through audioMasterProcessEvents (kVstMidiType
@@ -142,6 +147,8 @@ private:
     bool running_ = false;
     double sample_rate_ = 44100.0;
     int block_size_ = 512;
+    int active_inputs_ = 0;
+    int active_outputs_ = 0;
     int64_t position_ = 0;
     int64_t call_position_ = 0;  // song position of the process call in progress
     VstHostTransport transport_;

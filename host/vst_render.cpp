@@ -9,8 +9,10 @@ PlanarAudio render_through_plugin(VstHost& plugin, const VstRenderSettings& sett
                                   const std::vector<TimedMidiMessage>& midi, const PlanarAudio& input,
                                   const RenderProgress& progress) {
     if (settings.frames < 0) throw VstHostError("render length is negative");
-    const int outputs = plugin.num_outputs();
-    const int inputs = plugin.num_inputs();
+    // Counts as the plug-in reports them once resumed.
+    plugin.start(settings.sample_rate, settings.block_size);
+    const int outputs = plugin.active_outputs();
+    const int inputs = plugin.active_inputs();
     const std::size_t frames = static_cast<std::size_t>(settings.frames);
 
     PlanarAudio out(static_cast<std::size_t>(outputs), std::vector<float>(frames, 0.0f));
@@ -32,7 +34,6 @@ PlanarAudio render_through_plugin(VstHost& plugin, const VstRenderSettings& sett
     std::mt19937 rng(settings.split_seed);
     std::uniform_int_distribution<int> slice(0, settings.block_size);
 
-    plugin.start(settings.sample_rate, settings.block_size);
     std::size_t next_event = 0;
     int64_t pos = 0;
     int64_t last_report = -1;

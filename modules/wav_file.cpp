@@ -53,8 +53,10 @@ void put_id(std::vector<uint8_t>& out, const char* id) { out.insert(out.end(), i
 WavAudio read_wav(std::span<const uint8_t> bytes, WavFormat* format_out) {
     if (bytes.size() < 12 || le32(bytes.data()) != four_cc("RIFF") || le32(bytes.data() + 8) != four_cc("WAVE"))
         fail("not a RIFF/WAVE file");
-    // The RIFF size may overstate the file (interrupted writers); walk what is there.
-    const std::size_t end = std::min<std::size_t>(bytes.size(), 8 + std::size_t(le32(bytes.data() + 4)));
+    // The RIFF size may overstate the file (interrupted writers) or be left
+    // unset as 0 by streaming ones; walk what is there.
+    const std::size_t riff_size = le32(bytes.data() + 4);
+    const std::size_t end = riff_size < 4 ? bytes.size() : std::min<std::size_t>(bytes.size(), 8 + riff_size);
 
     WavFormat f;
     bool have_format = false;
@@ -101,6 +103,8 @@ WavAudio read_wav(std::span<const uint8_t> bytes, WavFormat* format_out) {
                 fail("WAVE block alignment does not match channels and bits per sample");
             have_format = true;
         }
+        // Whatever follows format and data (tags, padding, junk) is not needed.
+        if (have_format && data) break;
         pos = body + size + (size & 1);  // chunks are padded to an even size
     }
     if (!have_format) fail("WAVE file has no format chunk");

@@ -246,6 +246,16 @@ TEST_F(VstHostFake, AccumulatingPluginIsGivenClearedOutputs) {
     EXPECT_EQ(out1[5], 0.25f);
 }
 
+TEST_F(VstHostFake, ProcessBeforeStartDoesNotReachThePlugin) {
+    auto host = load();
+    float in0[8] = {}, out0[8] = {}, out1[8] = {};
+    float* ins[] = {in0};
+    float* outs[] = {out0, out1};
+    host->process(ins, outs, 8);
+    EXPECT_TRUE(fake_log().frames_per_call.empty());
+    EXPECT_EQ(host->song_position(), 0);
+}
+
 TEST_F(VstHostFake, StartRefusesRatesAndBlocksOutOfRange) {
     auto host = load();
     EXPECT_THROW(host->start(0.0, 512), VstHostError);

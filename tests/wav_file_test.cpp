@@ -145,6 +145,17 @@ TEST(WavFile, DataChunkCutShortKeepsTheWholeFramesPresent) {
     EXPECT_EQ(a.frames(), 2u);  // five samples hold two whole stereo frames
 }
 
+TEST(WavFile, UnsetRiffSizeAndTrailingJunkAreTolerated) {
+    Bytes data;
+    for (int16_t v : {10, 20, 30}) put16(data, uint16_t(v));
+    Bytes f = riff({chunk("fmt ", fmt_body(1, 1, 8000, 16)), chunk("data", data)});
+    append(f, Bytes{'j', 'u', 'n', 'k', 0xFF, 0xFF, 0xFF, 0xFF, 1, 2});  // a broken chunk after the data
+    f[4] = f[5] = f[6] = f[7] = 0;  // a streaming writer that never came back to fill in the size
+    const WavAudio a = read_wav(f);
+    ASSERT_EQ(a.frames(), 3u);
+    EXPECT_FLOAT_EQ(a.channels[0][2], 30 / 32768.0f);
+}
+
 TEST(WavFile, MalformedFilesAreRefusedClearly) {
     const Bytes data = chunk("data", {0, 0, 0, 0});
     Bytes fmt_past_end = riff({chunk("fmt ", fmt_body(1, 1, 44100, 16))});
