@@ -259,7 +259,7 @@ MidiFile load_midi_file(const std::string& path) {
     }
 }
 
-MidiFileWriter::MidiFileWriter(uint16_t ticks_per_quarter) : ticks_per_quarter_(ticks_per_quarter) {}
+MidiFileWriter::MidiFileWriter(uint16_t division) : division_(division) {}
 
 void MidiFileWriter::add_message(uint64_t tick, uint8_t status, uint8_t data1, uint8_t data2) {
     if (status < 0x80 || status >= 0xF0) return;  // only channel messages have a place in the track
@@ -302,7 +302,7 @@ std::vector<uint8_t> MidiFileWriter::bytes() const {
     track.insert(track.end(), {0xFF, 0x2F, 0x00});
 
     std::vector<uint8_t> out = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1,
-                                uint8_t(ticks_per_quarter_ >> 8), uint8_t(ticks_per_quarter_)};
+                                uint8_t(division_ >> 8), uint8_t(division_)};
     out.insert(out.end(), {'M', 'T', 'r', 'k'});
     const uint32_t n = uint32_t(track.size());
     out.insert(out.end(), {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)});

@@ -76,10 +76,12 @@ bool read_variable_length(std::span<const uint8_t> bytes, std::size_t& pos, uint
 // Appends `value` (only its low 28 bits are representable).
 void write_variable_length(std::vector<uint8_t>& out, uint32_t value);
 
-// Builds a format 0 file with one track.
+// Builds a format 0 file with one track. `division` is the header's word as
+// stored: ticks per quarter note below 0x8000, else an SMPTE time base (0xE728:
+// 25 frames per second of 40 ticks, one tick per millisecond).
 class MidiFileWriter {
 public:
-    explicit MidiFileWriter(uint16_t ticks_per_quarter);
+    explicit MidiFileWriter(uint16_t division);
     // Messages and tempo changes may be added in any order; equal ticks keep
     // the order they were added in. Only channel messages (status 0x80 to
     // 0xEF) are written; other statuses are ignored.
@@ -96,7 +98,7 @@ private:
         bool tempo;
         uint32_t value;  // packed message, or microseconds per quarter
     };
-    uint16_t ticks_per_quarter_;
+    uint16_t division_;
     uint64_t end_tick_ = 0;
     std::vector<Item> items_;
 };

@@ -246,6 +246,17 @@ TEST(MidiFile, WriterOutputReadsBackWithTimes) {
     EXPECT_DOUBLE_EQ(m.length_seconds, 3.5);  // 0.5 s, then 1440 ticks at one second per quarter
 }
 
+TEST(MidiFile, WriterWithMillisecondTicksReadsBackInSeconds) {
+    MidiFileWriter w(0xE728);
+    w.add_message(1500, 0x90, 64, 1);
+    w.add_message(0x10000000, 0x80, 64, 0);  // beyond one variable-length quantity
+    const MidiFile m = read_midi_file(w.bytes());
+    ASSERT_EQ(m.events.size(), 2u);
+    EXPECT_DOUBLE_EQ(m.events[0].seconds, 1.5);
+    EXPECT_EQ(m.events[1].tick, 0x10000000u);
+    EXPECT_DOUBLE_EQ(m.events[1].seconds, 0x10000000 / 1000.0);
+}
+
 TEST(MidiFile, LoadFromDiskReportsThePath) {
     const std::string path = testing::TempDir() + "midi_file_test_bad.mid";
     std::ofstream(path, std::ios::binary) << "MThd";
