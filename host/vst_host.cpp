@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
 namespace tf {
 
@@ -85,12 +86,33 @@ std::string dl_error_text() {
 
 }  // namespace
 
+std::string VstHost::library_in(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(path, ec)) {
+        // A bare file name means a file here, not a search of the library path.
+        return path.find('/') == std::string::npos ? "./" + path : path;
+    }
+    // A bundle folder ("Name.vst/"): its library of the same name, else its only library.
+    const std::filesystem::path dir(path);
+    const std::filesystem::path same = dir / (dir.stem().string() + ".so");
+    if (std::filesystem::is_regular_file(same, ec)) return same.string();
+    std::string found;
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+        if (entry.path().extension() == ".so" && entry.is_regular_file(ec)) {
+            found = entry.path().string();
+            ++count;
+        }
+    }
+    if (count == 1) return found;
+    throw VstHostError("'" + path + "' is a folder without one plug-in library in it");
+}
+
 std::unique_ptr<VstHost> VstHost::load_library(const std::string& path) {
     std::unique_ptr<VstHost> host(new VstHost());
     host->label_ = path;
     dlerror();
-    // A bare file name means a file here, not a search of the library path.
-    const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+    const std::string file = library_in(path);
     host->library_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!host->library_) throw VstHostError("cannot load '" + path + "' as a library: " + dl_error_text());
 

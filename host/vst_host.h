@@ -45,7 +45,8 @@ public:
     static constexpr std::size_t kMaxReceivedMidi = 65536;
 
     // Loads a library and calls its entry point ("VSTPluginMain", else "main")
-    // with the host callback, checks the record and opens the effect.
+    // with the host callback, checks the record and opens the effect. `path`
+    // may also name a bundle folder holding the library.
     // Throws VstHostError with a text that says what failed.
     static std::unique_ptr<VstHost> load_library(const std::string& path);
     // The same for an entry point that is already in this process (a plug-in
@@ -136,6 +137,7 @@ public:
 private:
     VstHost() = default;
     static std::unique_ptr<VstHost> open(std::unique_ptr<VstHost> host, VstPluginEntry entry);
+    static std::string library_in(const std::string& path);
     std::string text_query(int32_t opcode, int32_t index, intptr_t value = 0);
     intptr_t answer(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) noexcept;
     VstTimeInfo* fill_time_info(intptr_t requested_flags) noexcept;

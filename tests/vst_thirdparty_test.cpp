@@ -88,6 +88,22 @@ TEST_F(ThirdPartyVst, InfoShowsWhatAHostSeesOfAnEffect) {
     EXPECT_GT(effect->num_params(), 0);
 }
 
+TEST_F(ThirdPartyVst, BundleFolderLoadsTheLibraryInside) {
+    const std::string bundle = kVstDir + "/ProM.vst";
+    if (!std::filesystem::is_directory(bundle)) GTEST_SKIP() << bundle << " is absent";
+    auto effect = VstHost::load_library(bundle);
+    EXPECT_EQ(effect->effect_name(), "ProM");
+    const std::string empty = testing::TempDir() + "empty_bundle.vst";
+    std::filesystem::create_directories(empty);
+    try {
+        VstHost::load_library(empty);
+        ADD_FAILURE() << "loaded an empty folder";
+    } catch (const VstHostError& e) {
+        EXPECT_NE(std::string(e.what()).find("without one plug-in library"), std::string::npos) << e.what();
+    }
+    std::filesystem::remove(empty);
+}
+
 TEST_F(ThirdPartyVst, RenderCommandPlaysAMidiFile) {
     MidiFileWriter w(480);
     w.add_message(480, 0x90, 60, 100);  // 0.5 s at the default tempo
