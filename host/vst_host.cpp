@@ -46,7 +46,7 @@ void register_host(AEffect* effect, VstHost* host) {
             return;
         }
     }
-    throw VstHostError("too many plug-ins loaded at once");
+    throw VstHostError("too many plug-ins loaded at once", VstHostError::Kind::refused);
 }
 
 void unregister_host(AEffect* effect) {
@@ -105,7 +105,8 @@ std::string VstHost::library_in(const std::string& path) {
         }
     }
     if (count == 1) return found;
-    throw VstHostError("'" + path + "' is a folder without one plug-in library in it");
+    throw VstHostError("'" + path + "' is a folder without one plug-in library in it", VstHostError::Kind::cannot_load,
+                       "no library in the folder");
 }
 
 std::unique_ptr<VstHost> VstHost::load_library(const std::string& path) {
@@ -114,7 +115,10 @@ std::unique_ptr<VstHost> VstHost::load_library(const std::string& path) {
     dlerror();
     const std::string file = library_in(path);
     host->library_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!host->library_) throw VstHostError("cannot load '" + path + "' as a library: " + dl_error_text());
+    if (!host->library_) {
+        const std::string reason = dl_error_text();
+        throw VstHostError("cannot load '" + path + "' as a library: " + reason, VstHostError::Kind::cannot_load, reason);
+    }
 
     // The entry point must belong to the library itself, not to a library it
     // depends on (or a "main" found elsewhere in its lookup scope).
@@ -131,14 +135,15 @@ std::unique_ptr<VstHost> VstHost::load_library(const std::string& path) {
         break;
     }
     if (!entry)
-        throw VstHostError("'" + path + "' is not a VST 2 plug-in: it exports neither VSTPluginMain nor main");
+        throw VstHostError("'" + path + "' is not a VST 2 plug-in: it exports neither VSTPluginMain nor main",
+                           VstHostError::Kind::no_entry_point);
     return open(std::move(host), entry);
 }
 
 std::unique_ptr<VstHost> VstHost::from_entry(VstPluginEntry entry, const std::string& label) {
     std::unique_ptr<VstHost> host(new VstHost());
     host->label_ = label;
-    if (!entry) throw VstHostError("'" + label + "' has no entry point");
+    if (!entry) throw VstHostError("'" + label + "' has no entry point", VstHostError::Kind::no_entry_point);
     return open(std::move(host), entry);
 }
 
@@ -147,20 +152,24 @@ std::unique_ptr<VstHost> VstHost::open(std::unique_ptr<VstHost> host, VstPluginE
     AEffect* effect = entry(&VstHost::host_callback);
     t_loading = nullptr;
     const std::string& label = host->label_;
-    if (!effect) throw VstHostError("'" + label + "': the plug-in's entry point returned no effect");
+    if (!effect)
+        throw VstHostError("'" + label + "': the plug-in's entry point returned no effect", VstHostError::Kind::not_a_plugin);
     if (effect->magic != kEffectMagic) {
         // Not a record we can trust, so neither close nor call it.
-        throw VstHostError("'" + label + "' is not a VST 2 plug-in: its effect record lacks the VstP magic");
+        throw VstHostError("'" + label + "' is not a VST 2 plug-in: its effect record lacks the VstP magic",
+                           VstHostError::Kind::not_a_plugin);
     }
-    if (!effect->dispatcher) throw VstHostError("'" + label + "': the effect record has no dispatcher");
+    if (!effect->dispatcher)
+        throw VstHostError("'" + label + "': the effect record has no dispatcher", VstHostError::Kind::not_a_plugin);
     host->effect_ = effect;
     register_host(effect, host.get());
     if (!effect->processReplacing && !effect->process)
-        throw VstHostError("'" + label + "': the plug-in offers no processReplacing");
+        throw VstHostError("'" + label + "': the plug-in offers no processReplacing", VstHostError::Kind::refused);
     if (effect->numInputs < 0 || effect->numOutputs < 0 || effect->numInputs > kMaxChannels ||
         effect->numOutputs > kMaxChannels)
         throw VstHostError("'" + label + "': implausible channel counts (" + std::to_string(effect->numInputs) +
-                           " inputs, " + std::to_string(effect->numOutputs) + " outputs)");
+                           " inputs, " + std::to_string(effect->numOutputs) + " outputs)",
+                           VstHostError::Kind::refused);
     host->dispatch(effOpen);
     host->opened_ = true;
     return host;

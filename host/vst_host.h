@@ -13,6 +13,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/vst_abi.h"
@@ -21,7 +22,22 @@ namespace tf {
 
 class VstHostError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    // What failed, so that a caller can word its own message.
+    enum class Kind {
+        cannot_load,  // the file is not a loadable library; detail() holds the system's text
+        no_entry_point,  // neither VSTPluginMain nor main
+        not_a_plugin,  // the entry point gave no record, or one without the magic
+        refused,  // a record this host cannot drive (no process function, odd counts, ...)
+        usage,  // a request out of range (sample rate, block size, ...)
+    };
+    explicit VstHostError(const std::string& text, Kind kind = Kind::usage, std::string detail = {})
+        : std::runtime_error(text), kind_(kind), detail_(std::move(detail)) {}
+    Kind kind() const { return kind_; }
+    const std::string& detail() const { return detail_; }
+
+private:
+    Kind kind_;
+    std::string detail_;
 };
 
 // The transport the host reports through audioMasterGetTime. The song

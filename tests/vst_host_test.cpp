@@ -108,15 +108,21 @@ struct RefusalCase {
     const char* name;
     void (*configure)(test::FakePluginConfig&);
     const char* expected_text;
+    VstHostError::Kind kind;
 };
 
 TEST_F(VstHostFake, RefusedPluginsGiveClearErrors) {
     const RefusalCase cases[] = {
-        {"null effect", [](test::FakePluginConfig& c) { c.return_null = true; }, "entry point returned no effect"},
-        {"bad magic", [](test::FakePluginConfig& c) { c.magic = 0x12345678; }, "lacks the VstP magic"},
-        {"no process", [](test::FakePluginConfig& c) { c.no_process = true; }, "offers no processReplacing"},
-        {"negative outputs", [](test::FakePluginConfig& c) { c.num_outputs = -1; }, "implausible channel counts"},
-        {"huge inputs", [](test::FakePluginConfig& c) { c.num_inputs = 1 << 20; }, "implausible channel counts"},
+        {"null effect", [](test::FakePluginConfig& c) { c.return_null = true; }, "entry point returned no effect",
+         VstHostError::Kind::not_a_plugin},
+        {"bad magic", [](test::FakePluginConfig& c) { c.magic = 0x12345678; }, "lacks the VstP magic",
+         VstHostError::Kind::not_a_plugin},
+        {"no process", [](test::FakePluginConfig& c) { c.no_process = true; }, "offers no processReplacing",
+         VstHostError::Kind::refused},
+        {"negative outputs", [](test::FakePluginConfig& c) { c.num_outputs = -1; }, "implausible channel counts",
+         VstHostError::Kind::refused},
+        {"huge inputs", [](test::FakePluginConfig& c) { c.num_inputs = 1 << 20; }, "implausible channel counts",
+         VstHostError::Kind::refused},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -127,6 +133,7 @@ TEST_F(VstHostFake, RefusedPluginsGiveClearErrors) {
             ADD_FAILURE() << "loaded";
         } catch (const VstHostError& e) {
             EXPECT_NE(std::string(e.what()).find(c.expected_text), std::string::npos) << e.what();
+            EXPECT_EQ(e.kind(), c.kind);
         }
     }
     // A refusal after the record was accepted still lets the plug-in free its effect.
@@ -282,6 +289,8 @@ TEST(VstHostLibrary, RefusesFilesThatAreNotPlugins) {
             ADD_FAILURE() << c.path << " loaded";
         } catch (const VstHostError& e) {
             EXPECT_NE(std::string(e.what()).find(c.expected), std::string::npos) << e.what();
+            EXPECT_EQ(e.kind(), VstHostError::Kind::cannot_load);
+            EXPECT_FALSE(e.detail().empty());
         }
     }
     std::remove(text_file.c_str());
@@ -302,6 +311,7 @@ TEST(VstHostLibrary, LibraryWithoutEntryPointIsNotAPlugin) {
     } catch (const VstHostError& e) {
         const std::string text = e.what();
         EXPECT_NE(text.find("exports neither VSTPluginMain nor main"), std::string::npos) << text;
+        EXPECT_EQ(e.kind(), VstHostError::Kind::no_entry_point);
     }
 }
 
