@@ -232,6 +232,36 @@ int VstHost::can_do(const std::string& text) {
     return (r == 1 || r == -1) ? int(r) : 0;
 }
 
+int VstHost::program() {
+    const intptr_t p = dispatch(effGetProgram);
+    return (p >= 0 && p < num_programs()) ? int(p) : 0;
+}
+
+void VstHost::set_program(int index) {
+    if (index >= 0 && index < num_programs()) dispatch(effSetProgram, 0, index);
+}
+
+void VstHost::set_program_name(const std::string& name) {
+    char buffer[kVstMaxProgNameLen] = {};
+    std::memcpy(buffer, name.data(), std::min(name.size(), sizeof buffer - 1));
+    dispatch(effSetProgramName, 0, 0, buffer, 0.0f);
+}
+
+std::vector<uint8_t> VstHost::get_chunk(bool one_program) {
+    void* data = nullptr;
+    const intptr_t size = dispatch(effGetChunk, one_program ? 1 : 0, 0, &data, 0.0f);
+    // A chunk larger than this is not a plug-in's state but a wrong answer.
+    constexpr intptr_t kMaxChunk = intptr_t(1) << 30;
+    if (!data || size <= 0 || size > kMaxChunk) return {};
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    return std::vector<uint8_t>(bytes, bytes + size);
+}
+
+intptr_t VstHost::set_chunk(const std::vector<uint8_t>& data, bool one_program) {
+    std::vector<uint8_t> copy = data;  // the plug-in may write to what it is given
+    return dispatch(effSetChunk, one_program ? 1 : 0, intptr_t(copy.size()), copy.data(), 0.0f);
+}
+
 float VstHost::get_parameter(int index) {
     return effect_->getParameter ? effect_->getParameter(effect_, index) : 0.0f;
 }

@@ -105,6 +105,14 @@ public:
     bool can_be_automated(int index);
     // effCanDo: 1 yes, -1 no, 0 don't know (any other answer reads as 0).
     int can_do(const std::string& text);
+    // Programs and chunks.
+    int program();
+    void set_program(int index);  // ignored outside 0 .. num_programs() - 1
+    void set_program_name(const std::string& name);  // cut to the interface's 23 characters
+    // The plug-in's state as it hands it out (effGetChunk); empty when it has
+    // none or answers an odd size. `one_program`: the current program, else the bank.
+    std::vector<uint8_t> get_chunk(bool one_program);
+    intptr_t set_chunk(const std::vector<uint8_t>& data, bool one_program);
     float get_parameter(int index);
     void set_parameter(int index, float value);
 

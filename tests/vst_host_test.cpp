@@ -93,6 +93,25 @@ TEST_F(VstHostFake, QueriesReturnThePluginsTexts) {
     EXPECT_FLOAT_EQ(host->get_parameter(1), 0.75f);
 }
 
+TEST_F(VstHostFake, ProgramsAndChunks) {
+    auto host = load();
+    EXPECT_EQ(host->num_programs(), 3);
+    host->set_program(2);
+    EXPECT_EQ(host->program(), 2);
+    host->set_program(3);  // beyond the plug-in's programs: not passed on
+    host->set_program(-1);
+    EXPECT_EQ(host->program(), 2);
+    host->set_program_name("A name far longer than twenty-three characters");
+    EXPECT_EQ(host->current_program_name(), "A name far longer than ");
+    host->set_parameter(0, 0.125f);
+    const std::vector<uint8_t> bank = host->get_chunk(false);
+    ASSERT_EQ(bank.size(), 2 * sizeof(float));
+    EXPECT_EQ(host->get_chunk(true).size(), sizeof(float));
+    host->set_parameter(0, 0.875f);
+    EXPECT_EQ(host->set_chunk(bank, false), 1);
+    EXPECT_FLOAT_EQ(host->get_parameter(0), 0.125f);
+}
+
 TEST_F(VstHostFake, OddAnswersAreMadeSafe) {
     fake_config().unterminated_text_length = 300;
     fake_config().num_params = -5;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <string>
 
 namespace tf::test {
 
@@ -28,6 +29,8 @@ struct FakePlugin {
     int held_note = -1;
     double phase = 0.0;
     float params[4] = {0.25f, 0.5f, 0, 0};
+    int program = 0;
+    std::string program_name = "Init";
 };
 
 FakePlugin* self(AEffect* e) { return static_cast<FakePlugin*>(e->object); }
@@ -74,6 +77,17 @@ intptr_t dispatcher(AEffect* e, int32_t opcode, int32_t index, intptr_t value, v
             }
             return 1;
         }
+        case effGetProgram: return p->program;
+        case effSetProgram: p->program = int(value); return 0;
+        case effSetProgramName: p->program_name = static_cast<const char*>(ptr); return 0;
+        case effGetProgramName: write_text(ptr, p->program_name.c_str()); return 0;
+        case effGetChunk:
+            // The state is the two parameters, as bytes; a program chunk holds only the first.
+            *static_cast<void**>(ptr) = p->params;
+            return index ? intptr_t(sizeof(float)) : intptr_t(2 * sizeof(float));
+        case effSetChunk:
+            std::memcpy(p->params, ptr, std::min<std::size_t>(std::size_t(value), 2 * sizeof(float)));
+            return 1;
         case effGetEffectName: write_text(ptr, "Fake Synth"); return 1;
         case effGetVendorString: write_text(ptr, "Test Vendor"); return 1;
         case effGetProductString: write_text(ptr, "Fake Product"); return 1;
@@ -182,7 +196,7 @@ AEffect* fake_plugin_main(audioMasterCallback host) {
     e.dispatcher = dispatcher;
     e.setParameter = set_parameter;
     e.getParameter = get_parameter;
-    e.numPrograms = 1;
+    e.numPrograms = 3;
     e.numParams = g_config.num_params;
     e.numInputs = g_config.num_inputs;
     e.numOutputs = g_config.num_outputs;
