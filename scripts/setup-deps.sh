@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev zlib1g-dev
   clang libclang-rt-14-dev
+  dpf-plugins-vst  # Linux VST 2 plug-ins the host tests load and render
 )
 
 missing=()
