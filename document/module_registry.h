@@ -4,6 +4,7 @@
 // makes the module's document object and DSP unit and holds its pin
 // declarations.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -66,6 +67,26 @@ private:
     std::string name_;
 };
 
+// A type registered from a descriptor record (editor-side and parameter
+// types): the entry gets old number -1 and exactly the flags given.
+struct module_descriptor {
+    std::string name;
+    int name_text_number = -1;
+    int group_text_number = -1;
+    DocumentFactory document_factory;
+    DspFactory dsp_factory = nullptr;
+    std::uint32_t flags = 0;
+    InterfaceList declarations;
+};
+
+// One record of the file-kind table: the extension (without dot, "*" for any),
+// its description for file dialogs, and the folder such files are extracted to.
+struct file_kind {
+    std::string extension;
+    std::string description;
+    std::string folder;
+};
+
 class module_registry {
 public:
     // The process-wide registry, created on first use (possibly during static
@@ -73,10 +94,20 @@ public:
     // there is no lock.
     static module_registry& instance();
 
+    // A registry holding the built-in table and the source-unit registrations,
+    // as the process-wide one starts. The process's modules use instance();
+    // separate registries serve tests and tools.
+    module_registry();
+    module_registry(const module_registry&) = delete;
+    module_registry& operator=(const module_registry&) = delete;
+
     // Inserts `entry` under its name. An empty name: the entry is dropped and
     // the result is false. A taken name: shows "RegisterModule Error. Module
     // found twice. %s", keeps the first entry and returns true.
     bool register_module(std::unique_ptr<Module_Info> entry);
+    // Builds an entry from `record` (old number -1, flags as given) and
+    // registers it like register_module.
+    bool register_descriptor(const module_descriptor& record);
 
     // Exact name, else "BI<n>" for old number n, else null.
     Module_Info* lookup(std::string_view name) const;
@@ -94,10 +125,26 @@ public:
     // Registered file paths (patch files and module libraries met while registering files).
     std::vector<std::string>& file_list() { return file_list_; }
 
+    // The file-kind table: twelve records, the last one unused.
+    static constexpr std::size_t FILE_KIND_COUNT = 12;
+    const std::array<file_kind, FILE_KIND_COUNT>& file_kinds() const { return file_kinds_; }
+
+    // Sets every record's folder from the path of the loaded library file:
+    // the library's directory, then its file name without extension, then a
+    // separator ("\\", or "/" when the path divides its folders that way).
+    void set_library_path(std::string_view library_path);
+    // Sets every record's folder as given.
+    void set_extraction_folder(const std::string& folder);
+    // The folder for files of extension `kind` (the default record's for an
+    // unknown kind). Every record holds the same folder.
+    const std::string& folder_for_kind(std::string_view kind) const;
+
 private:
-    module_registry();
+    void register_builtin_types();
+
     std::map<std::string, std::unique_ptr<Module_Info>, std::less<>> entries_;
     std::vector<std::string> file_list_;
+    std::array<file_kind, FILE_KIND_COUNT> file_kinds_;
 };
 
 }  // namespace tf
