@@ -131,8 +131,9 @@ CLine2* create_wire(CPlug2& a, CPlug2& b) {
 }
 
 // Attaching a wire to a pin:
-// 1. a pin with PF_TAKE_PEER_VALUE takes the value text of the wire's "to"
-//    pin on its first wire;
+// 1. a pin with PF_TAKE_PEER_VALUE takes the value text of the pin at the
+//    other end on its first wire (for the usual flagged output that is the
+//    wire's "to" pin; a flagged input would otherwise copy its own value);
 // 2. a pin with PF_AUTO_DUPLICATE, on its first wire, grows a new spare pin
 //    of its declaration (and its partner across the container boundary grows
 //    one too, paired with the new one); a renamable one takes the name of the
@@ -147,7 +148,7 @@ void attach_wire(CPlug2& pin, CLine2& wire) {
     const bool first = pin.connections.size() == 1;
     const int flags = pin.flags();
 
-    if ((flags & PF_TAKE_PEER_VALUE) && first && wire.to) pin.value_text = wire.to->value_text;
+    if ((flags & PF_TAKE_PEER_VALUE) && first && other) pin.value_text = other->value_text;
 
     if ((flags & PF_AUTO_DUPLICATE) && first) {
         CPlugIO2* partner = pin.io_partner();
