@@ -37,22 +37,12 @@ void DocPoint::write(CArchive& ar) const {
     ar.WriteInt(y);
 }
 
-namespace {
-// Per thread, so that two documents loading on two threads never share it.
-thread_local int record_nesting = 0;
-}  // namespace
-
 RecordReadScope::RecordReadScope(CArchive& ar, bool& reading_flag) : flag_(&reading_flag), active_(ar.IsLoading()) {
-    if (!active_) return;
-    if (record_nesting >= MAX_NESTING) throw CArchiveException(ArchiveError::generic, "records nested too deeply");
-    ++record_nesting;
-    *flag_ = true;
+    if (active_) *flag_ = true;
 }
 
 RecordReadScope::~RecordReadScope() {
-    if (!active_) return;
-    --record_nesting;
-    *flag_ = false;
+    if (active_) *flag_ = false;
 }
 
 const ArchiveClass& CDocOb::archive_class() const {

@@ -33,17 +33,16 @@ bool bind_document_classes(std::initializer_list<const char*> names) {
     return all;
 }
 
-// Marks an object as "being read" for the duration of its record, and bounds
-// how deeply records may nest inside one another (a crafted archive could
-// otherwise nest until the stack runs out).
+// Marks an object as "being read" for the duration of its record. An object
+// still being read is an ancestor of whatever reads a reference to it, so a
+// container or module must never adopt it. (How deeply records may nest is
+// bounded by the archive itself.)
 class RecordReadScope {
 public:
     RecordReadScope(CArchive& ar, bool& reading_flag);
     ~RecordReadScope();
     RecordReadScope(const RecordReadScope&) = delete;
     RecordReadScope& operator=(const RecordReadScope&) = delete;
-
-    static constexpr int MAX_NESTING = 4000;
 
 private:
     bool* flag_;

@@ -97,6 +97,7 @@ struct ContainerOptions {
     bool spare_flag = true;
     // Stored count for 10 <= v < 95321; -1: the number of children.
     int stored_count = -1;
+    Record patch_manager;  // null: the null reference
 };
 
 inline Record container_record(int v, std::vector<Record> children, ContainerOptions options = {}) {
@@ -107,7 +108,7 @@ inline Record container_record(int v, std::vector<Record> children, ContainerOpt
             for (const auto& c : children) raw.push_back(c.get());
             ar.WriteObjectList(raw);
         } else {
-            if (v > 95269) ar.WriteObject(nullptr);
+            if (v > 95269) ar.WriteObject(options.patch_manager.get());
             if (v < 95321) ar.WriteInt(options.stored_count < 0 ? static_cast<int>(children.size()) : options.stored_count);
             for (const auto& c : children) ar.WriteObject(c.get());
             if (v >= 95321) ar.WriteObject(nullptr);
@@ -144,6 +145,7 @@ struct HeaderFields {
     int skin_flag = 0;
     int skin_count = 0;
     int embedded_count = 0;  // a non-zero count writes that many null references
+    Record embedded;         // written after those null references when set
 };
 
 // A whole document at version v with the given root record.
@@ -151,8 +153,9 @@ inline std::vector<std::uint8_t> document_bytes(int v, const Record& root, const
     CArchive ar;
     ar.WriteInt(v);
     if (v > 82) {
-        ar.WriteCount(static_cast<std::uint32_t>(h.embedded_count));
+        ar.WriteCount(static_cast<std::uint32_t>(h.embedded_count + (h.embedded ? 1 : 0)));
         for (int i = 0; i < h.embedded_count; ++i) ar.WriteObject(nullptr);
+        if (h.embedded) ar.WriteObject(h.embedded.get());
     }
     if (v > 15 && v < 49) ar.WriteText("skipped 3");
     if (v > 20 && v < 48) {
@@ -186,6 +189,56 @@ inline std::vector<std::uint8_t> document_bytes(int v, const Record& root, const
     if (v > 95272) ar.WriteByte(0);
     ar.WriteObject(root.get());
     if (v > 10 && v < 16) ar.WriteText("field 23");
+    return ar.bytes();
+}
+
+// A 95610 document whose root holds containers nested `depth` deep, written
+// with primitives only (the archive's own writer refuses such nesting).
+inline std::vector<std::uint8_t> deep_container_bytes(int v, int depth) {
+    CArchive ar;
+    ar.WriteInt(v);
+    ar.WriteCount(0);        // embedded files
+    ar.WriteText("");
+    ar.WriteInt(0);
+    ar.WriteInt(0);
+    ar.WriteText("");        // plugin id
+    ar.WriteText("");
+    ar.WriteInt(0);
+    ar.WriteText("");
+    ar.WriteInt(1);
+    std::uint8_t block[8] = {};
+    ar.WriteRaw(block, 8);
+    ar.WriteInt(0);
+    ar.WriteInt(16);
+    ar.WriteText("");
+    ar.WriteText("");
+    ar.WriteText("");
+    ar.WriteInt(0);          // skin flag
+    ar.WriteByte(0);
+    for (int level = 0; level <= depth; ++level) {
+        if (level == 0) {
+            ar.WriteWord(0xFFFF);  // new class record
+            ar.WriteWord(95);
+            ar.WriteWord(10);
+            ar.WriteRaw("CContainer", 10);
+        } else {
+            ar.WriteWord(0x8001);  // the class read first
+        }
+        ar.WriteText("Container");
+        ar.WriteCount(0);  // pins
+        ar.WriteText("");
+        ar.WriteWord(0);
+        write_rect(ar, 0, 0, 0, 0);
+        ar.WriteWord(0);  // no patch manager
+    }
+    for (int level = 0; level <= depth; ++level) {
+        ar.WriteWord(0);  // end of children
+        for (int r = 0; r < 3; ++r) write_rect(ar, 0, 0, 0, 0);
+        for (int i = 0; i < 4; ++i) ar.WriteInt(0);
+        ar.WriteInt(0);
+        ar.WriteText("default");
+        ar.WriteByte(1);
+    }
     return ar.bytes();
 }
 
