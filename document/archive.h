@@ -63,6 +63,8 @@ struct ArchiveClass {
     // name but whose records this build cannot read: naming one is a bad-class error.
     std::function<std::unique_ptr<ArchiveObject>()> create;
 
+    // True when this class or one of its bases is `other`. Classes are
+    // matched by name, so a class listed in another registry counts too.
     bool derives_from(const ArchiveClass& other) const;
 };
 
@@ -101,6 +103,8 @@ public:
     // The class the object is stored under.
     virtual const ArchiveClass& archive_class() const = 0;
     // Reads or writes the object's own record, by the archive's direction.
+    // Any exception other than CArchiveException (and std::bad_alloc) thrown
+    // here leaves the archive as an ArchiveError::generic error.
     virtual void Serialize(CArchive& ar) = 0;
 
     bool is_kind_of(std::string_view class_name) const;
@@ -112,6 +116,9 @@ public:
     // looked up in the process registry, or in `registry`, which must outlive it too.
     explicit CArchive(std::span<const std::uint8_t> data);
     CArchive(std::span<const std::uint8_t> data, const ArchiveClassRegistry& registry);
+    // A temporary buffer would die before the archive reads it.
+    explicit CArchive(std::vector<std::uint8_t>&& data) = delete;
+    CArchive(std::vector<std::uint8_t>&& data, const ArchiveClassRegistry& registry) = delete;
     // A writing archive.
     CArchive();
     ~CArchive();
@@ -173,10 +180,13 @@ public:
     // the archive until someone adopts it; whatever is left un-adopted when the
     // archive dies is deleted with it (last created first), so a failed read
     // leaks nothing. adopt returns null for null, for an object this archive
-    // does not own, and for one already adopted (a file may name one object
-    // from two owners; only the first gets it). An object that a reader
-    // decides to drop is best left un-adopted: later references in the file
-    // may still return it, so it must live as long as the archive.
+    // does not own, for one already adopted (a file may name one object from
+    // two owners; only the first gets it) and for one whose record is still
+    // being read (an ancestor of the reader: owning it would make a cycle of
+    // owners that nobody deletes). Readers must therefore expect null. An
+    // object that a reader decides to drop is best left un-adopted: later
+    // references in the file may still return it, so it must live as long as
+    // the archive.
     std::unique_ptr<ArchiveObject> adopt(ArchiveObject* object);
     template <class T>
     std::unique_ptr<T> adopt_as(T* object) {
@@ -194,7 +204,7 @@ private:
     const std::uint8_t* take(std::size_t count);
     void put(const void* src, std::size_t count);
     void write_length(std::uint64_t length);
-    void append_entry(const ArchiveClass* cls, ArchiveObject* object);
+    void append_entry(const ArchiveClass* cls, ArchiveObject* object, unsigned schema);
     std::uint32_t take_index();
     void write_index(std::uint32_t index, bool is_class);
     void write_new_class(const ArchiveClass& cls);

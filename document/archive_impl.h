@@ -3,6 +3,7 @@
 // when writing, the indices already given out.
 
 #include <unordered_map>
+#include <unordered_set>
 
 #include "document/archive.h"
 
@@ -13,6 +14,9 @@ struct CArchive::Impl {
     struct Entry {
         const ArchiveClass* cls = nullptr;
         ArchiveObject* object = nullptr;  // null for a class entry
+        // For a class entry, the schema its class record carried: objects
+        // that name the class by this index are read with it.
+        unsigned schema = 0;
     };
 
     const ArchiveClassRegistry* registry = nullptr;
@@ -21,11 +25,11 @@ struct CArchive::Impl {
 
     // Reading.
     std::vector<Entry> entries;
-    // The schema stored for a versioned class whose stored schema differs from its current one.
-    std::unordered_map<const ArchiveClass*, unsigned> stored_schemas;
     // Objects created by the reader, in creation order; adopted ones leave a null behind.
     std::vector<std::unique_ptr<ArchiveObject>> owned;
     std::unordered_map<const ArchiveObject*, std::size_t> owned_position;
+    // Objects whose records are being read; they cannot be adopted yet.
+    std::unordered_set<const ArchiveObject*> in_progress;
 
     // Writing.
     std::uint32_t next_index = 1;

@@ -54,6 +54,22 @@ private:
     unsigned previous_;
 };
 
+// Marks an object as being read for as long as its record is read.
+class InProgress {
+public:
+    InProgress(std::unordered_set<const ArchiveObject*>& set, const ArchiveObject& object)
+        : set_(set), object_(&object) {
+        set_.insert(object_);
+    }
+    ~InProgress() { set_.erase(object_); }
+    InProgress(const InProgress&) = delete;
+    InProgress& operator=(const InProgress&) = delete;
+
+private:
+    std::unordered_set<const ArchiveObject*>& set_;
+    const ArchiveObject* object_;
+};
+
 // Runs a class's own code (factory or record) so that only archive errors
 // (and std::bad_alloc) leave the archive.
 template <class F>
@@ -94,11 +110,11 @@ void CArchive::set_index_limit(std::uint32_t limit) {
 
 // ---- reading ----
 
-void CArchive::append_entry(const ArchiveClass* cls, ArchiveObject* object) {
+void CArchive::append_entry(const ArchiveClass* cls, ArchiveObject* object, unsigned schema) {
     if (impl_->entries.size() + 1 >= impl_->index_limit) {
         throw CArchiveException(ArchiveError::bad_index, "index limit reached");
     }
-    impl_->entries.push_back({cls, object});
+    impl_->entries.push_back({cls, object, schema});
 }
 
 ArchiveObject* CArchive::ReadObject(std::string_view required_class) {
@@ -151,16 +167,15 @@ ArchiveObject* CArchive::ReadObject(const ArchiveClass* required) {
         const std::string_view name(reinterpret_cast<const char*>(chars), name_length);
         cls = impl.registry->find(name);
         if (cls == nullptr) throw CArchiveException(ArchiveError::bad_class, "unknown class " + printable(name));
-        if (stored_schema != cls->schema) {
-            if (!cls->versioned) {
-                throw CArchiveException(ArchiveError::bad_schema,
-                                        cls->name + " stored with schema " + std::to_string(stored_schema) +
-                                            ", expected " + std::to_string(cls->schema));
-            }
-            impl.stored_schemas[cls] = stored_schema;
+        // A versioned class accepts any stored schema and its reader is told
+        // which one; every other class must match its current schema exactly.
+        if (stored_schema != cls->schema && !cls->versioned) {
+            throw CArchiveException(ArchiveError::bad_schema, cls->name + " stored with schema " +
+                                                                  std::to_string(stored_schema) + ", expected " +
+                                                                  std::to_string(cls->schema));
         }
-        append_entry(cls, nullptr);
         schema = stored_schema;
+        append_entry(cls, nullptr, schema);
     } else {
         const std::uint32_t index = tag & ~kClassBit32;
         if (index == 0 || index > impl.entries.size()) {
@@ -172,8 +187,7 @@ ArchiveObject* CArchive::ReadObject(const ArchiveClass* required) {
             throw CArchiveException(ArchiveError::bad_index, "index " + std::to_string(index) + " names an object");
         }
         cls = entry.cls;
-        auto stored = impl.stored_schemas.find(cls);
-        schema = stored != impl.stored_schemas.end() ? stored->second : cls->schema;
+        schema = entry.schema;
     }
 
     if (required != nullptr && !cls->derives_from(*required)) {
@@ -185,17 +199,18 @@ ArchiveObject* CArchive::ReadObject(const ArchiveClass* required) {
     std::unique_ptr<ArchiveObject> made = guarded(*cls, [&] { return cls->create(); });
     if (made == nullptr) throw CArchiveException(ArchiveError::generic, "cannot create an object of class " + cls->name);
     ArchiveObject* object = made.get();
-    impl.owned_position.emplace(object, impl.owned.size());
     impl.owned.push_back(std::move(made));
+    impl.owned_position.emplace(object, impl.owned.size() - 1);
     // The object takes its index before its record is read, so that
     // references inside the record can point back to it.
-    append_entry(cls, object);
+    append_entry(cls, object, schema);
     read_record(*object, schema);
     return object;
 }
 
 void CArchive::read_record(ArchiveObject& object, unsigned schema) {
     CurrentSchema current(schema_, schema);
+    InProgress reading(impl_->in_progress, object);
     guarded(object.archive_class(), [&] { object.Serialize(*this); });
 }
 
@@ -289,6 +304,9 @@ void CArchive::WriteObjectList(const std::vector<const ArchiveObject*>& objects)
 
 std::unique_ptr<ArchiveObject> CArchive::adopt(ArchiveObject* object) {
     if (object == nullptr) return nullptr;
+    // An object still being read is an ancestor of the reader asking for it:
+    // owning it would close a cycle of owners that nobody could delete.
+    if (impl_->in_progress.count(object) != 0) return nullptr;
     auto it = impl_->owned_position.find(object);
     if (it == impl_->owned_position.end()) return nullptr;
     std::unique_ptr<ArchiveObject> adopted = std::move(impl_->owned[it->second]);
