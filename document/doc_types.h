@@ -41,7 +41,4 @@ enum : int {
     NOTIFY_RECT_CHANGED = 35,
 };
 
-// Current record layout written by every document class.
-constexpr int DOCUMENT_WRITE_VERSION = 95610;
-
 }  // namespace tf
