@@ -6,6 +6,7 @@
 #include "document/module_registry.h"
 #include "document/panel_box.h"
 #include "document/plug.h"
+#include "document/portal.h"
 
 namespace tf {
 
@@ -125,14 +126,22 @@ std::unique_ptr<CDocOb> make_container(const Module_Info& type) {
     return container;
 }
 
-std::unique_ptr<CDocOb> make_panel_group(const Module_Info& type) {
-    auto box = std::make_unique<CPanelBox2>();
-    box->set_type_entry(const_cast<Module_Info*>(&type));
-    return box;
+// Types whose document object is a class of its own rather than a plain CUG.
+// The object comes back without a type, so create_document_object gives it
+// its type, its declared pins and the open pass.
+template <class T>
+std::unique_ptr<CDocOb> make_as(const Module_Info&) {
+    return std::make_unique<T>();
 }
 
-[[maybe_unused]] const bool bound = module_registry::instance().bind_document_factory("Container", make_container) &&
-                                    module_registry::instance().bind_document_factory("Panel Group", make_panel_group);
+[[maybe_unused]] const bool bound = [] {
+    module_registry& registry = module_registry::instance();
+    bool all = registry.bind_document_factory("Container", make_container);
+    all = registry.bind_document_factory("Panel Group", make_as<CPanelBox2>) && all;
+    all = registry.bind_document_factory("Sub Panel", make_as<CPortal>) && all;
+    all = registry.bind_document_factory("Control Plugs", make_as<CControlPlugs>) && all;
+    return all;
+}();
 
 }  // namespace
 

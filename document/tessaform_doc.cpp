@@ -71,6 +71,8 @@ CTessaformDocVST::LoadResult CTessaformDocVST::load(std::span<const std::uint8_t
         return {false, too_new.message};
     } catch (const std::exception& e) {
         return {false, e.what()};
+    } catch (...) {
+        return {false, "unexpected error while reading the patch"};
     }
     plugin_id = std::move(staged.plugin_id);
     header_flag = staged.header_flag;

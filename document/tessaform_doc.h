@@ -41,7 +41,8 @@ public:
     LoadResult load(std::span<const std::uint8_t> data);
 
     // The header and the root container at the current version. An empty
-    // document writes a null root.
+    // document writes a null root. Throws CArchiveException only when the
+    // tree nests records deeper than the archive allows. Editor thread.
     std::vector<std::uint8_t> write() const;
 
     CContainer* root() const { return root_.get(); }

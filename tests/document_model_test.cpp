@@ -138,6 +138,22 @@ TEST(DocumentModel, NewContainerHoldsOneIoModule) {
     EXPECT_NE(box->patch_manager, nullptr);
 }
 
+TEST(DocumentModel, TypesWithTheirOwnDocumentClass) {
+    auto group = create_document_object("Panel Group");
+    ASSERT_NE(dynamic_cast<CPanelBox2*>(group.get()), nullptr);
+    EXPECT_EQ(group->type_name(), "Panel Group");
+    auto portal = create_document_object("Sub Panel");
+    auto* p = dynamic_cast<CPortal*>(portal.get());
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->type_name(), "Sub Panel");
+    EXPECT_EQ(p->rect, (DocRect{0, 0, 200, 150}));
+    auto controls = create_document_object("Control Plugs");
+    EXPECT_NE(dynamic_cast<CControlPlugs*>(controls.get()), nullptr);
+    auto plain = create_document_object("VCA");
+    EXPECT_EQ(plain->archive_class().name, "CUG");
+    EXPECT_EQ(create_document_object("test:never registered"), nullptr);
+}
+
 TEST(DocumentModel, IoModuleIsCreatedWhenMissing) {
     CContainer box;
     std::vector<int> codes;
