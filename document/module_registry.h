@@ -109,9 +109,11 @@ public:
     // registers it like register_module.
     bool register_descriptor(const module_descriptor& record);
 
-    // Exact name, else "BI<n>" for old number n, else null.
+    // Exact name, else "BI<n>" for old number n (n plain decimal digits that
+    // fit an int; any other text after "BI" names nothing), else null.
     Module_Info* lookup(std::string_view name) const;
-    // Name of the first entry (in key order) with that old number; empty when none.
+    // Name of the first entry (in key order) with that old number; empty when
+    // none, and for negative numbers (archives store -1 for "no type").
     std::string name_of_old_number(int n) const;
 
     // Attaches a DSP class to an already registered type: its factory and the

@@ -268,6 +268,32 @@ TEST(EngineAdders, RunningAndStaticSourcesAreSummedPerSample) {
     EXPECT_NEAR(r->samples[40], 0.5f + 552 * 0.001f, 1e-5f);
 }
 
+TEST(EngineAdders, SourceThatStopsRunningIsHeldAndTheAdderSleeps) {
+    EngineFixture f;
+    RampSource* ramp = f.Add<RampSource>(8);
+    ConstSource* k = f.Add<ConstSource>(8);
+    ug_adder* adder = f.Add<ug_adder>(4);
+    Recorder* r = f.Add<Recorder>(0);
+    k->value = 0.1f;
+    ConnectPlugs(ramp->GetPlug(0), adder->GetPlug(1));
+    ConnectPlugs(k->GetPlug(0), adder->GetPlug(1));
+    ConnectPlugs(adder->GetPlug(0), r->GetPlug(0));
+    f.Start();
+    f.master.Process(128);
+    ramp->QueueCall(200, &RampSource::Halt);
+    f.master.Process(128);
+    // Sample 200 onwards: the ramp holds 0.2, plus the constant.
+    EXPECT_NEAR(r->samples[199], 0.1f + 0.199f, 1e-6f);
+    EXPECT_NEAR(r->samples[200], 0.1f + 0.2f, 1e-6f);
+    EXPECT_NEAR(r->samples[255], 0.3f, 1e-6f);
+    EXPECT_EQ(adder->running_count(), 0);
+    EXPECT_FLOAT_EQ(adder->static_sum(), 0.3f);
+    f.master.Process(256);
+    EXPECT_TRUE(adder->sleeping);
+    const USampBlock* out = adder->GetPlug(0)->GetSamplePtr();
+    for (int i = 0; i < 128; ++i) ASSERT_NEAR(out->Get(i), 0.3f, 1e-6f);  // every sample before sleeping
+}
+
 TEST(EngineAdders, MidiSecondWireGetsAMidiAdder) {
     EngineFixture f;
     ConstSource* a = f.Add<ConstSource>(8);

@@ -370,11 +370,49 @@ TEST(EngineMaster, EventsComeFromThePoolAndReturnToIt) {
     f.master.Process(128);
     EXPECT_EQ(f.master.event_pool().in_use(), 0u);
     EXPECT_EQ(f.master.event_pool().capacity(), capacity);
-    // Same-time events kept their order of arrival.
+    ASSERT_EQ(r->seen.size(), 1000u);
+    // Handled in time order, each at its own sample; same-time events in their order of arrival.
+    for (std::size_t i = 1; i < r->seen.size(); ++i) {
+        EXPECT_LE(r->seen[i - 1].time, r->seen[i].time);
+        EXPECT_EQ(r->seen[i].clock, r->seen[i].time);
+    }
     for (std::size_t i = 1; i < r->seen.size(); ++i)
         if (r->seen[i].time == r->seen[i - 1].time) {
             EXPECT_LT(r->seen[i - 1].value1, r->seen[i].value1);
         }
+}
+
+}  // namespace
+}  // namespace tf
+
+namespace tf {
+namespace {
+
+TEST(EngineRunList, StaysOrderedThroughManyActivationsAndDeactivations) {
+    EngineFixture f(128);
+    std::vector<Recorder*> modules;
+    for (int i = 0; i < 40; ++i) modules.push_back(f.Add<Recorder>((i * 7) % 11));
+    unsigned seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7FFF;
+    };
+    for (int step = 0; step < 2000; ++step) {
+        Recorder* m = modules[next() % modules.size()];
+        if (m->in_run_list) f.master.Deactivate(m);
+        else f.master.Activate(m);
+        int prev = 1 << 30;
+        std::size_t count = 0;
+        for (EventProcessor* p = f.master.run_list_first(); p; p = p->next) {
+            ASSERT_LE(p->sort_order, prev) << "step " << step;
+            ASSERT_TRUE(p->in_run_list);
+            prev = p->sort_order;
+            ++count;
+        }
+        std::size_t expected = 0;
+        for (Recorder* r : modules) expected += r->in_run_list ? 1 : 0;
+        ASSERT_EQ(count, expected);
+    }
 }
 
 }  // namespace

@@ -57,6 +57,12 @@ public:
     void process_ramp(int offset, int count) {
         for (int i = 0; i < count; ++i) out[offset + i] = start + static_cast<float>(clock + i) * step;
     }
+    // Holds the current value from the module's clock on.
+    void Halt() {
+        start += static_cast<float>(clock) * step;
+        step = 0.0f;
+        GetPlug(0)->TransmitState(clock, ST_STOP);
+    }
     float start = 0.0f;
     float step = 0.001f;
     float* out = nullptr;
