@@ -9,6 +9,7 @@
 #include "document/panel_box.h"
 #include "document/plug.h"
 #include "document/tessaform_doc.h"
+#include "document_dump.h"
 #include "document_test_support.h"
 
 namespace tf {
@@ -256,6 +257,13 @@ TEST(DocumentRead, LegacyWiresAndPanelBoxesAreConverted) {
     ASSERT_EQ(wire->from->connections.size(), 1u);
     EXPECT_EQ(wire->from->connections[0], wire);
     ASSERT_EQ(wire->to->connections.size(), 1u);
+
+    // Written at the current version, the converted tree reads back the same.
+    const auto written = doc.write();
+    CTessaformDocVST again;
+    ASSERT_TRUE(again.load(written).ok);
+    EXPECT_EQ(test::dump(again), test::dump(doc));
+    EXPECT_EQ(again.write(), written);
 }
 
 TEST(DocumentRead, ContainerRecordFieldsByVersion) {
