@@ -145,6 +145,30 @@ TEST_F(GraphSort, FeedbackThroughAContainerNamesModulesInside) {
     }
 }
 
+// The ring closes through a hidden adder in front of B; the message names the
+// module the adder feeds.
+TEST_F(GraphSort, FeedbackThroughAnAdderNamesTheModuleItFeeds) {
+    CUG* a = add("test:unit", "A");
+    CUG* b = add("test:unit", "B");
+    CUG* c = add("test:unit", "C");
+    wire(pin(a, "Out"), pin(b, "In"));
+    wire(pin(c, "Out"), pin(b, "In"));
+    wire(pin(b, "Out"), pin(a, "In"));
+    try {
+        build();
+        FAIL() << "no feedback found";
+    } catch (const TfException& e) {
+        ASSERT_NE(e.first, nullptr);
+        ASSERT_NE(e.second, nullptr);
+        const bool hidden_named = !e.first->document_module || !e.second->document_module;
+        EXPECT_TRUE(hidden_named) << "the ring should close on the adder";
+        // The adder (no document twin) stands for B, which it feeds; A is
+        // wired straight to B in the document.
+        EXPECT_EQ(DescribeBuildError(e),
+                  "This patch contains a FEEDBACK path (highlighed in red), Please remove.\n Root.B -> Root.A");
+    }
+}
+
 TEST_F(GraphSort, HiddenModulesWithoutANamedModuleGiveTheGenericMessage) {
     ug_container lone;
     TfException e(TfException::FEEDBACK, &lone, &lone);
