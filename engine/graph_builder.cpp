@@ -144,10 +144,13 @@ private:
             if (!module || !module->dsp_unit) continue;
             for (const auto& doc_pin : module->pins) {
                 UPlug* from = plugs_.Find(doc_pin.get());
-                if (!from) continue;
+                // A damaged patch may hold a wire that leaves an input; joining
+                // it would treat an input's storage as an output block.
+                if (!from || from->direction != DR_OUT) continue;
                 for (const CLine2* wire : doc_pin->connections) {
                     if (!wire || wire->from != doc_pin.get() || !wire->to) continue;
-                    if (UPlug* to = plugs_.Find(wire->to)) ConnectPlugs(from, to);
+                    UPlug* to = plugs_.Find(wire->to);
+                    if (to && to->direction != DR_OUT) ConnectPlugs(from, to);
                 }
             }
         }

@@ -103,6 +103,36 @@ TEST_F(GraphBuild, SecondAndThirdWireIntoAnAudioInputShareOneFloatAdder) {
     for (CUG* s : {s1, s2, s3}) EXPECT_GT(unit(s)->sort_order, adders[0]->sort_order);
 }
 
+TEST_F(GraphBuild, SecondMidiWireGetsAMidiAdder) {
+    CUG* r = add("test:recorder", "R");
+    CUG* s1 = add("test:const", "S1");
+    CUG* s2 = add("test:const", "S2");
+    wire(pin(s1, "MIDI Out"), pin(r, "MIDI In"));
+    wire(pin(s2, "MIDI Out"), pin(r, "MIDI In"));
+    build();
+    ug_base* merge = source_of(unit(r)->GetPlug(1));
+    ASSERT_NE(merge, nullptr);
+    EXPECT_EQ(merge->document_module, nullptr);
+    EXPECT_EQ(merge->GetPlug(1)->connections.size(), 2u);
+    EXPECT_EQ(merge->GetPlug(1)->data_type, PT_MIDI);
+}
+
+// A damaged patch can hold a wire drawn from an input to an output.
+TEST_F(GraphBuild, WireLeavingAnInputIsNotJoined) {
+    CUG* a = add("test:unit", "A");
+    CUG* b = add("test:unit", "B");
+    CPlug2& input = pin(a, "In");
+    CPlug2& output = pin(b, "Out");
+    auto reversed = std::make_unique<CLine2>(&input, &output);
+    CLine2* line = reversed.get();
+    root->add_object(std::move(reversed));
+    input.connections.push_back(line);
+    output.connections.push_back(line);
+    build();
+    EXPECT_TRUE(unit(b)->GetPlug(2)->connections.empty());
+    for (UConnection* c : unit(a)->GetPlug(0)->connections) EXPECT_NE(c->from->owner, unit(b));
+}
+
 TEST_F(GraphBuild, ContainerInputFeedsTheInsideModulesDirectly) {
     CContainer* box = add_container("Box");
     CUG* x = add("test:unit", "X", box);

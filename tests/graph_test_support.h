@@ -80,6 +80,7 @@ inline void register_types() {
     dsp_type<Unit>("test:unit");
     dsp_type<AheadUnit>("test:ahead");
     dsp_type<tf::testing::Recorder>("test:recorder");
+    dsp_type<tf::testing::ConstSource>("test:const");
     dsp_type<Unit>("test:note source", MI_STRUCTURE | MI_DECLARED_PINS | MI_NOTE_SOURCE | MI_VOICE);
 }
 
