@@ -54,11 +54,20 @@ private:
     // neither misleads the sink search nor reads as feedback; every other
     // setting wire still orders its source before its destination.
     void FindParameterLoops() {
-        for (ug_base* m : modules_)
+        for (ug_base* m : modules_) {
+            if (!IsFed(m)) continue;  // nothing leads back to a module without inputs
             for (const auto& pin : m->plugs)
                 for (UConnection* c : pin->connections)
                     if (c->from == pin.get() && c->to->direction == DR_PARAMETER && Reaches(c->to->owner, m))
                         ignored_.insert(c);
+        }
+    }
+
+    static bool IsFed(const ug_base* m) {
+        for (const auto& pin : m->plugs)
+            for (const UConnection* c : pin->connections)
+                if (c->to == pin.get()) return true;
+        return false;
     }
 
     static bool Reaches(ug_base* start, ug_base* target) {
