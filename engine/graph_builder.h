@@ -7,8 +7,8 @@
 //
 // Use by the engine start:
 //     master.SetBlockSize(...); master.SetSampleRate(...);
-//     try { graph = BuildGraph(*doc.root(), master); }
-//     catch (const TfException& e) { ReportBuildError(e); /* tear down */ }
+//     graph = BuildGraphReportingErrors(*doc.root(), master);
+//     if (!graph) { /* error shown; destroy the master: engine stays stopped */ }
 //     if (master.StopRequested()) { /* a module refused; its message is queued */ }
 //     master.Start(graph.get()); master.SetEngineRunning(true);
 // and to stop: master.SetEngineRunning(false); graph->Close();
@@ -55,6 +55,13 @@ std::string DescribeBuildError(const TfException& e);
 
 // Shows DescribeBuildError(e) in a message box with an OK button.
 void ReportBuildError(const TfException& e);
+
+// BuildGraph for the engine start: a build error is shown (its partial graph
+// is destroyed once described) and the result is null; so is the result of a
+// damaged document (a pin naming a declaration its type lacks), whose text is
+// shown as "Can't build the sound engine: <reason>". No exception escapes.
+// A non-null result may still carry a stop request (see BuildGraph).
+std::unique_ptr<ug_container> BuildGraphReportingErrors(CContainer& root, TfAudioMaster& master);
 
 // Destroys the graph (closed or never started) and clears the document's
 // dsp_unit pointers. The master must still exist.

@@ -1,5 +1,6 @@
 // Build errors: the exception and the user's message for it.
 
+#include <exception>
 #include <string>
 
 #include "document/container.h"
@@ -76,5 +77,18 @@ std::string DescribeBuildError(const TfException& e) {
 }
 
 void ReportBuildError(const TfException& e) { show_message(DescribeBuildError(e)); }
+
+std::unique_ptr<ug_container> BuildGraphReportingErrors(CContainer& root, TfAudioMaster& master) {
+    try {
+        return BuildGraph(root, master);
+    } catch (const TfException& e) {
+        ReportBuildError(e);
+    } catch (const std::exception& e) {
+        show_message(std::string("Can't build the sound engine: ") + e.what(), MessageIcon::error);
+    } catch (...) {
+        show_message("Can't build the sound engine.", MessageIcon::error);
+    }
+    return nullptr;
+}
 
 }  // namespace tf

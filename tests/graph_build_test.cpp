@@ -313,6 +313,27 @@ TEST_F(GraphBuild, PinIndexBeyondTheRegisteredListIsFatal) {
     EXPECT_EQ(a->dsp_unit, nullptr);
 }
 
+TEST_F(GraphBuild, ReportingBuildShowsTheErrorAndReturnsNothing) {
+    CUG* a = add("test:unit", "A");
+    wire(pin(a, "Out"), pin(a, "In"));
+    MessageCapture capture;
+    EXPECT_EQ(BuildGraphReportingErrors(*root, master), nullptr);
+    ASSERT_EQ(capture.messages().size(), 1u);
+    EXPECT_EQ(capture.messages()[0],
+              "This patch contains a FEEDBACK path (highlighed in red), Please remove.\n Root.A -> Root.A");
+    EXPECT_EQ(a->dsp_unit, nullptr);
+    EXPECT_EQ(master.FindTarget(a->handle()), nullptr) << "the partial graph is gone";
+}
+
+TEST_F(GraphBuild, ReportingBuildShowsAFatalPinIndex) {
+    CUG* a = add("test:unit", "A");
+    a->pins.front()->pin_index = 40;
+    MessageCapture capture;
+    EXPECT_EQ(BuildGraphReportingErrors(*root, master), nullptr);
+    ASSERT_EQ(capture.messages().size(), 1u);
+    EXPECT_EQ(capture.messages()[0].rfind("Can't build the sound engine: ", 0), 0u) << capture.messages()[0];
+}
+
 // A type without declarations at registration lists its pins from the live
 // unit; a document pin beyond that list gets no engine pin.
 TEST_F(GraphBuild, RunTimeListedPinsComeFromTheLiveUnit) {
