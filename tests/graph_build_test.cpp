@@ -403,6 +403,31 @@ TEST_F(GraphBuild, ProgramScopesFollowTheContainersThatTakeProgramChanges) {
     EXPECT_EQ(unit(in_selecting)->program_scope, unit(selecting));
 }
 
+// A program change given to the root reaches the modules of the root's scope
+// only, not those of a container that takes its program changes on its own.
+TEST_F(GraphBuild, ProgramChangeReachesTheModulesOfItsScope) {
+    CUG* r0 = add("test:recorder", "R0");
+    CContainer* own = add_container("Own");
+    own->ignore_program_change = true;
+    CUG* r1 = add("test:recorder", "R1", own);
+    build();
+    master.Start(graph.get());
+    master.SetEngineRunning(true);
+    started = true;
+    master.Process(64);
+    graph->QueueProgramChange(master.now, 5);
+    master.Process(64);
+    master.Process(64);
+    auto has_program_change = [](Recorder* r) {
+        for (const auto& e : r->seen)
+            if (e.type == UET_PROG_CHANGE && e.value1 == 5) return true;
+        return false;
+    };
+    EXPECT_TRUE(has_program_change(unit<Recorder>(r0)));
+    EXPECT_FALSE(has_program_change(unit<Recorder>(r1)));
+    master.SetEngineRunning(false);
+}
+
 TEST_F(GraphBuild, ContainerPolyphonyComesFromItsDocumentValue) {
     CContainer* box = add_container("Box");
     add("test:note source", "N", box);
