@@ -138,17 +138,25 @@ bool CTessaformAppVST::build_engine() {
     master_->SetSampleRate(engine_sample_rate_);
     if (effect) master_->SetHostTimeSource(&TfVst::host_time_source, effect);
     master_->SetBlockCallback([this] { apply_host_params(); });
+    bool built = false;
     try {
         graph_ = BuildGraph(*root_, *master_);
-        if (!graph_) throw std::runtime_error("the engine graph could not be built");
+        built = graph_ != nullptr;
+        if (!built) add_pending_message("Can't build the sound engine.");
     } catch (const TfException& e) {
+        // Described while the exception still holds the graph it names; that
+        // graph goes with the exception, before the master does below.
         add_pending_message(DescribeBuildError(e));
+    } catch (const std::exception& e) {
+        add_pending_message(std::string("Can't build the sound engine: ") + e.what());
+    }
+    if (!built) {
         graph_.reset();
         teardown_engine();
         return false;
-    } catch (const std::exception& e) {
-        add_pending_message(std::string("Sound engine: ") + e.what());
-        graph_.reset();
+    }
+    if (master_->StopRequested()) {
+        // A module refused the graph; its message waits in the master's queue.
         teardown_engine();
         return false;
     }
@@ -172,9 +180,10 @@ void CTessaformAppVST::teardown_engine() {
         for (Refreshable* object : refresh_queue_) object->queued_ = false;
         refresh_queue_.clear();
     }
-    forget_dsp_units();
     if (graph_ && (graph_->flags & UGF_OPEN)) graph_->Close();
+    if (graph_ && document_ && document_->root()) TearDownGraph(*document_->root(), graph_);
     graph_.reset();  // the whole graph; its modules still need the master
+    forget_dsp_units();
     // Texts the engine queued before it went.
     master_->DrainErrors([this](const std::string& text) { add_pending_message(text); });
     master_.reset();

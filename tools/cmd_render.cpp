@@ -15,6 +15,7 @@
 #include "host/vst_render.h"
 #include "modules/midi_file.h"
 #include "modules/wav_file.h"
+#include "tools/plugin_runtime.h"
 
 namespace tf {
 
@@ -26,10 +27,11 @@ constexpr double kMaxSeconds = 24.0 * 3600.0;
 
 void print_usage(FILE* out) {
     std::fprintf(out,
-                 "usage: tessaform render PLUGIN.so [--midi IN.mid] [--in IN.wav] -o OUT.wav\n"
+                 "usage: tessaform render PLUGIN.so|PATCH.dat [--midi IN.mid] [--in IN.wav] -o OUT.wav\n"
                  "                        [--rate R] [--block N] [--seconds S] [--tail S]\n"
                  "                        [--split random[:SEED]]\n"
-                 "Renders the plug-in's outputs to a 32-bit float WAV.\n"
+                 "Renders the plug-in's outputs to a 32-bit float WAV. A patch is bundled\n"
+                 "with the plug-in runtime first (see 'tessaform bundle').\n"
                  "  --midi IN.mid   play the file's MIDI into the plug-in at exact sample offsets\n"
                  "  --in IN.wav     feed the plug-in's audio inputs from the file\n"
                  "  -o OUT.wav      output file (required)\n"
@@ -183,7 +185,17 @@ int run_render(int argc, char** argv) {
         return 1;
     }
 
-    auto plugin = VstHost::load_library(a.plugin);
+    // A patch is played through a temporary bundle of it.
+    std::unique_ptr<TemporaryBundle> bundle;
+    if (!looks_like_library(a.plugin)) {
+        const std::string runtime = find_plugin_runtime({});
+        if (runtime.empty()) {
+            std::fprintf(stderr, "tessaform render: the plug-in runtime library was not found\n");
+            return 1;
+        }
+        bundle = std::make_unique<TemporaryBundle>(a.plugin, runtime);
+    }
+    auto plugin = VstHost::load_library(bundle ? bundle->path() : a.plugin);
     if (plugin->num_outputs() == 0) {
         std::fprintf(stderr, "tessaform render: '%s' has no audio outputs\n", a.plugin.c_str());
         return 1;

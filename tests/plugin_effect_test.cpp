@@ -1,0 +1,332 @@
+// The plug-in as a host sees it: the entry point and the AEffect record only,
+// driven in-process with patches made by the document API.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "document/message_box.h"
+#include "document/tessaform_doc.h"
+#include "host/tf_vst.h"
+#include "tests/support/plugin_patches.h"
+
+namespace tf {
+namespace {
+
+using plugin_test::PatchSpec;
+
+// What the plug-in asked of its host.
+struct HostLog {
+    intptr_t version_answer = 2400;
+    std::vector<std::int32_t> opcodes;
+    std::vector<VstMidiEvent> midi_out;
+    std::vector<int> midi_out_calls;  // events per audioMasterProcessEvents call
+    intptr_t want_midi = 0;
+    std::function<void()> on_process_events;  // runs inside the plug-in's process call
+};
+HostLog* host_log = nullptr;
+
+intptr_t record_host(AEffect*, std::int32_t opcode, std::int32_t, intptr_t value, void* ptr, float) {
+    if (!host_log) return 0;
+    host_log->opcodes.push_back(opcode);
+    switch (opcode) {
+        case audioMasterVersion: return host_log->version_answer;
+        case audioMasterWantMidi: host_log->want_midi = value; return 1;
+        case audioMasterProcessEvents: {
+            auto* events = static_cast<VstEvents*>(ptr);
+            host_log->midi_out_calls.push_back(events->numEvents);
+            for (int i = 0; i < events->numEvents; ++i)
+                host_log->midi_out.push_back(*reinterpret_cast<VstMidiEvent*>(vst_event_slots(events)[i]));
+            if (host_log->on_process_events) host_log->on_process_events();
+            return 1;
+        }
+        default: return 0;
+    }
+}
+
+class PluginEffect : public ::testing::Test {
+protected:
+    PluginEffect() { host_log = &log; }
+    ~PluginEffect() override {
+        close();
+        host_log = nullptr;
+    }
+
+    AEffect* open(const PatchSpec& spec = {}) {
+        origin = plugin_test::write_data_file_origin(folder, "plugin", plugin_test::make_patch(spec));
+        effect = tessaform_main(record_host, origin);
+        return effect;
+    }
+    void close() {
+        if (effect) dispatch(effClose);
+        effect = nullptr;
+    }
+    intptr_t dispatch(std::int32_t opcode, std::int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
+                      float opt = 0.0f) {
+        return effect->dispatcher(effect, opcode, index, value, ptr, opt);
+    }
+    std::string text(std::int32_t opcode, std::int32_t index = 0) {
+        char buffer[256];
+        std::memset(buffer, 'x', sizeof buffer);
+        dispatch(opcode, index, 0, buffer);
+        return std::string(buffer, strnlen(buffer, sizeof buffer));
+    }
+    void resume(float rate = 44100.0f, int block = 64) {
+        dispatch(effSetSampleRate, 0, 0, nullptr, rate);
+        dispatch(effSetBlockSize, 0, block);
+        dispatch(effMainsChanged, 0, 1);
+    }
+    TfVst& object() { return *static_cast<TfVst*>(effect->object); }
+
+    // Host buffers: one vector per channel.
+    struct Buffers {
+        std::vector<std::vector<float>> in, out;
+        std::vector<float*> in_ptr, out_ptr;
+        Buffers(int ins, int outs, int frames, float out_fill = 0.0f) {
+            for (int c = 0; c < ins; ++c) {
+                in.emplace_back(static_cast<std::size_t>(frames));
+                for (int i = 0; i < frames; ++i) in.back()[static_cast<std::size_t>(i)] = float(c + 1) * 0.001f * float(i + 1);
+            }
+            for (int c = 0; c < outs; ++c) out.emplace_back(static_cast<std::size_t>(frames), out_fill);
+            for (auto& v : in) in_ptr.push_back(v.data());
+            for (auto& v : out) out_ptr.push_back(v.data());
+        }
+    };
+    void run(Buffers& b, int frames, bool accumulate = false) {
+        (accumulate ? effect->process : effect->processReplacing)(effect, b.in_ptr.data(), b.out_ptr.data(), frames);
+    }
+
+    HostLog log;
+    plugin_test::TempFolder folder;
+    PatchOrigin origin;
+    AEffect* effect = nullptr;
+};
+
+TEST_F(PluginEffect, HostAnsweringVersionZeroGetsNoEffect) {
+    log.version_answer = 0;
+    EXPECT_EQ(open(), nullptr);
+}
+
+TEST_F(PluginEffect, HostAnsweringAnyVersionGetsOne) {
+    log.version_answer = 2;
+    ASSERT_NE(open(), nullptr);
+    EXPECT_EQ(log.opcodes.front(), audioMasterVersion);
+}
+
+TEST_F(PluginEffect, RecordDescribesThePatch) {
+    PatchSpec spec;
+    spec.audio_inputs = 2;
+    spec.audio_outputs = 3;
+    spec.plugin_id = "AbCd";
+    spec.plugin_flags = PF_SYNTH;
+    ASSERT_NE(open(spec), nullptr);
+    EXPECT_EQ(effect->magic, kEffectMagic);
+    EXPECT_EQ(effect->numInputs, 2);
+    EXPECT_EQ(effect->numOutputs, 3);
+    EXPECT_EQ(effect->numParams, 0);
+    EXPECT_EQ(effect->numPrograms, 1);
+    EXPECT_EQ(effect->uniqueID, vst_four_cc('A', 'b', 'C', 'd'));
+    EXPECT_EQ(effect->version, 1);
+    EXPECT_EQ(effect->ioRatio, 1.0f);
+    EXPECT_EQ(effect->flags, effFlagsCanReplacing | effFlagsProgramChunks | effFlagsCanMono | effFlagsIsSynth);
+    EXPECT_EQ(dispatch(effGetPlugCategory), kPlugCategSynth);
+    EXPECT_NE(std::find(log.opcodes.begin(), log.opcodes.end(), audioMasterNeedIdle), log.opcodes.end());
+}
+
+TEST_F(PluginEffect, ShortPluginIdIsPaddedWithSpaces) {
+    PatchSpec spec;
+    spec.plugin_id = "";
+    ASSERT_NE(open(spec), nullptr);
+    EXPECT_EQ(effect->uniqueID, 0x20202020);
+    EXPECT_EQ(dispatch(effGetPlugCategory), kPlugCategUnknown);
+}
+
+struct ProgramCase {
+    bool patch_select;
+    bool ignore_program_change;
+    std::int32_t program_count;
+    std::int32_t expected;
+};
+
+class PluginPrograms : public PluginEffect, public ::testing::WithParamInterface<ProgramCase> {};
+
+TEST_P(PluginPrograms, CountFollowsPatchSelect) {
+    PatchSpec spec;
+    spec.patch_select = GetParam().patch_select;
+    spec.ignore_program_change = GetParam().ignore_program_change;
+    spec.program_count = GetParam().program_count;
+    ASSERT_NE(open(spec), nullptr);
+    EXPECT_EQ(effect->numPrograms, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PluginPrograms,
+                         ::testing::Values(ProgramCase{false, false, 64, 1}, ProgramCase{true, false, 64, 64},
+                                           ProgramCase{true, false, 16, 16}));
+
+TEST_F(PluginEffect, ProgramsOutsideTheCountAreIgnored) {
+    PatchSpec spec;
+    spec.patch_select = true;
+    spec.program_count = 4;
+    ASSERT_NE(open(spec), nullptr);
+    dispatch(effSetProgram, 0, 3);
+    EXPECT_EQ(dispatch(effGetProgram), 3);
+    dispatch(effSetProgram, 0, 4);
+    dispatch(effSetProgram, 0, -1);
+    EXPECT_EQ(dispatch(effGetProgram), 3);
+    char name[24] = "Lead";
+    dispatch(effSetProgramName, 0, 0, name);
+    EXPECT_EQ(text(effGetProgramName), "Lead");
+    EXPECT_EQ(dispatch(effCopyProgram, 1), 1);
+    EXPECT_EQ(text(effGetProgramNameIndexed, 1), "(Copy 1) Lead");
+    EXPECT_EQ(text(effGetProgramNameIndexed, 500), "");
+}
+
+TEST_F(PluginEffect, EffectNameGetsTheSuffixUnlessOwnNames) {
+    PatchSpec spec;
+    spec.title = "Twenty-five characters!!!";
+    ASSERT_EQ(spec.title.size(), 25u);
+    ASSERT_NE(open(spec), nullptr);
+    const std::string name = text(effGetEffectName);
+    // The suffixed name with its terminating zero fits the interface's 32 bytes.
+    EXPECT_EQ(name, spec.title.substr(0, 19) + " - Tessaform");
+    EXPECT_LE(name.size(), kVstMaxEffectNameLen - 1);
+    EXPECT_EQ(text(effGetVendorString), std::string("Tessaform ") + TfVst::maker_address);
+    EXPECT_EQ(text(effGetProductString), "");
+    EXPECT_EQ(dispatch(effGetVendorVersion), 1);
+}
+
+TEST_F(PluginEffect, OwnNamesAreCutTo31Characters) {
+    PatchSpec spec;
+    spec.title = std::string(40, 'N');
+    spec.plugin_flags = PF_OWN_NAMES;
+    spec.vendor_name = "Somebody";
+    ASSERT_NE(open(spec), nullptr);
+    EXPECT_EQ(text(effGetEffectName), std::string(31, 'N'));
+    EXPECT_EQ(text(effGetVendorString), "Somebody");
+}
+
+TEST_F(PluginEffect, CanDoComparesTheWholeText) {
+    PatchSpec spec;
+    spec.midi_in = true;
+    spec.midi_through = false;
+    ASSERT_NE(open(spec), nullptr);
+    struct Case {
+        const char* text;
+        intptr_t answer;
+    } cases[] = {{"receiveVstMidiEvent", 1}, {"sendVstMidiEvent", -1},     {"sendVstTimeInfo", -1},
+                 {"receiveVstMidiEventX", 0}, {"receiveVstMidiEven", 0}, {"", 0},
+                 {"bypass", 0}};
+    for (const Case& c : cases)
+        EXPECT_EQ(dispatch(effCanDo, 0, 0, const_cast<char*>(c.text)), c.answer) << c.text;
+    EXPECT_EQ(dispatch(effCanDo, 0, 0, nullptr), 0);
+}
+
+TEST_F(PluginEffect, CanDoFollowsMidiPinsAndTimeFlag) {
+    PatchSpec spec;
+    spec.plugin_flags = PF_SENDS_TIME_INFO;
+    ASSERT_NE(open(spec), nullptr);
+    EXPECT_EQ(dispatch(effCanDo, 0, 0, const_cast<char*>("sendVstMidiEvent")), 1);
+    EXPECT_EQ(dispatch(effCanDo, 0, 0, const_cast<char*>("sendVstTimeInfo")), 1);
+}
+
+struct PinCase {
+    int outputs;
+    std::int32_t flags;
+    std::int32_t expected_pin_flags;
+};
+
+class PluginOutputPins : public PluginEffect, public ::testing::WithParamInterface<PinCase> {};
+
+TEST_P(PluginOutputPins, StereoOnlyForEvenCounts) {
+    PatchSpec spec;
+    spec.audio_outputs = GetParam().outputs;
+    spec.plugin_flags = GetParam().flags;
+    ASSERT_NE(open(spec), nullptr);
+    for (int i = 0; i < GetParam().outputs; ++i) {
+        VstPinProperties p;
+        std::memset(&p, 0x55, sizeof p);
+        ASSERT_EQ(dispatch(effGetOutputProperties, i, 0, &p), 1);
+        EXPECT_EQ(p.flags, GetParam().expected_pin_flags) << i;
+        EXPECT_EQ(p.arrangementType, 0);
+        EXPECT_LT(std::strlen(p.shortLabel), 8u);
+    }
+    VstPinProperties none;
+    EXPECT_EQ(dispatch(effGetOutputProperties, GetParam().outputs + 1, 0, &none), 0);
+    EXPECT_EQ(dispatch(effGetOutputProperties, -1, 0, &none), 0);
+    EXPECT_EQ(dispatch(effGetInputProperties, 0, 0, &none), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PluginOutputPins,
+                         ::testing::Values(PinCase{3, PF_STEREO_OUTS, kVstPinIsActive},
+                                           PinCase{2, PF_STEREO_OUTS, kVstPinIsActive | kVstPinIsStereo},
+                                           PinCase{4, PF_STEREO_OUTS, kVstPinIsActive | kVstPinIsStereo},
+                                           PinCase{1, PF_STEREO_OUTS, kVstPinIsActive},
+                                           PinCase{2, 0, kVstPinIsActive}));
+
+TEST_F(PluginEffect, ParameterCallsWithoutParametersAreHarmless) {
+    ASSERT_NE(open(), nullptr);
+    for (int index : {-1, 0, 1, 1000}) {
+        EXPECT_EQ(text(effGetParamName, index), "");
+        EXPECT_EQ(text(effGetParamDisplay, index), "");
+        EXPECT_EQ(text(effGetParamLabel, index), "");
+        EXPECT_EQ(dispatch(effCanBeAutomated, index), 0);
+        effect->setParameter(effect, index, 0.5f);
+        EXPECT_EQ(effect->getParameter(effect, index), 0.0f);
+    }
+    void* chunk = reinterpret_cast<void*>(1);
+    EXPECT_EQ(dispatch(effGetChunk, 0, 0, &chunk), 0);
+    EXPECT_EQ(chunk, nullptr);
+    char bytes[16] = {};
+    EXPECT_EQ(dispatch(effSetChunk, 1, sizeof bytes, bytes), 0);
+    EXPECT_EQ(dispatch(effString2Parameter, 0, 0, bytes), 0);
+}
+
+TEST_F(PluginEffect, FixedAnswers) {
+    ASSERT_NE(open(), nullptr);
+    EXPECT_EQ(dispatch(effIdentify), vst_four_cc('N', 'v', 'E', 'f'));
+    EXPECT_EQ(dispatch(effGetVstVersion), 2300);
+    EXPECT_EQ(dispatch(effKeysRequired), 1);
+    EXPECT_EQ(dispatch(effGetCurrentMidiProgram), -1);
+    EXPECT_EQ(dispatch(effSetTotalSampleToProcess, 0, 777), 777);
+    EXPECT_EQ(dispatch(effGetNumProgramCategories), 1);
+    EXPECT_EQ(dispatch(effConnectInput), 1);
+    EXPECT_EQ(dispatch(effGetVu), 0);
+    EXPECT_EQ(dispatch(effEditGetRect), 0);
+    EXPECT_EQ(dispatch(effEditOpen), 0);
+    void* in = reinterpret_cast<void*>(1);
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<intptr_t>(&in), &out), 0);
+    EXPECT_EQ(in, nullptr);
+    EXPECT_EQ(out, nullptr);
+    for (std::int32_t op : std::initializer_list<std::int32_t>{effEditDraw, effEditMouse, effEditKey, effEditTop, effEditSleep, effStartProcess,
+                            effStopProcess, effSetBypass, effGetTailSize, effBeginSetProgram, effEndSetProgram, 77,
+                            1000, -3})
+        EXPECT_EQ(dispatch(op), 0) << op;
+}
+
+TEST_F(PluginEffect, OpcodesInOddOrders) {
+    ASSERT_NE(open(), nullptr);
+    EXPECT_EQ(dispatch(effIdentify), vst_four_cc('N', 'v', 'E', 'f'));
+    EXPECT_EQ(dispatch(effGetPlugCategory), kPlugCategUnknown);
+    dispatch(effSetBlockSizeAndSampleRate, 0, 128, nullptr, 48000.0f);
+    dispatch(77, 0, 0);  // the later revision's process-precision opcode: unknown here, answered 0
+    dispatch(effOpen);
+    dispatch(effStartProcess);
+    dispatch(effMainsChanged, 0, 1);
+    dispatch(effMainsChanged, 0, 1);  // resumed twice
+    Buffers b(2, 2, 128);
+    run(b, 128);
+    EXPECT_EQ(b.out[0], b.in[0]);
+    dispatch(effStopProcess);
+    dispatch(effMainsChanged, 0, 0);
+    dispatch(effMainsChanged, 0, 0);  // suspended twice
+}
+
+}  // namespace
+}  // namespace tf
