@@ -187,7 +187,8 @@ int run_render(int argc, char** argv) {
 
     // A patch is played through a temporary bundle of it.
     std::unique_ptr<TemporaryBundle> bundle;
-    if (!looks_like_library(a.plugin)) {
+    const bool named_library = a.plugin.size() > 3 && a.plugin.compare(a.plugin.size() - 3, 3, ".so") == 0;
+    if (!named_library && !looks_like_library(a.plugin)) {
         const std::string runtime = find_plugin_runtime({});
         if (runtime.empty()) {
             std::fprintf(stderr, "tessaform render: the plug-in runtime library was not found\n");
