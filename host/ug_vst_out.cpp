@@ -52,9 +52,13 @@ void ug_vst_out::DropSentMidi(std::size_t consumed) {
 void ug_vst_out::process_choose_mode(int offset, int count) {
     // The mode is fixed for as long as the engine runs, even when the host
     // switches between its two process calls later.
-    if (!link_ || link_->replacing_output()) SetProcessFunction(&ug_vst_out::process_copy_out);
-    else SetProcessFunction(&ug_vst_out::process_add_out);
-    (this->*process_function)(offset, count);
+    if (!link_ || link_->replacing_output()) {
+        SetProcessFunction(&ug_vst_out::process_copy_out);
+        process_copy_out(offset, count);
+    } else {
+        SetProcessFunction(&ug_vst_out::process_add_out);
+        process_add_out(offset, count);
+    }
 }
 
 void ug_vst_out::process_copy_out(int offset, int count) {

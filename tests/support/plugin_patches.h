@@ -7,29 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "host/example_patch.h"
 #include "host/tessaform_app.h"
 #include "host/vst_abi.h"
 
 namespace tf::plugin_test {
 
-struct PatchSpec {
-    std::string title = "Pass Through";
-    int audio_inputs = 2;
-    // Output k copies input k modulo the input count (silence without inputs).
-    int audio_outputs = 2;
-    bool midi_in = true;
-    bool midi_through = true;  // MIDI in goes straight to a MIDI output
-    bool patch_select = false;
-    bool ignore_program_change = false;
-    std::int32_t program_count = 16;
-    std::int32_t plugin_flags = 0;
-    std::string plugin_id = "TfPt";
-    std::string vendor_name;
-    // A wire loop inside the main container: the graph cannot be built.
-    bool feedback = false;
-};
+using PatchSpec = ExamplePatchSpec;
+inline std::vector<std::uint8_t> make_patch(const PatchSpec& spec) { return make_example_patch(spec); }
 
-std::vector<std::uint8_t> make_patch(const PatchSpec& spec);
 
 // A folder of its own under the test temp folder, removed with the object.
 class TempFolder {
