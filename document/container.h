@@ -1,0 +1,68 @@
+#pragma once
+// CContainer: a sub-patch. It owns its children (modules, wires, panel
+// objects) and, when it has programs, a patch manager.
+//
+// Order of children: a wire (CLine2) is appended at the end, everything else
+// is inserted at the front, so wires always follow the other children. The
+// writer stores the non-wires last to first and then the wires first to
+// last, which the same rule turns back into the order in memory.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "document/cug.h"
+#include "document/patch_manager.h"
+
+namespace tf {
+
+class CTessaformDocVST;
+
+class CContainer : public CUG_with_patches {
+public:
+    CContainer();
+    ~CContainer() override;
+
+    const ArchiveClass& archive_class() const override;
+    void Serialize(CArchive& ar) override;
+    void set_parent_pass(CContainer* parent) override;
+    void open(bool loaded) override;
+
+    std::vector<std::unique_ptr<CDocOb>> children;
+    CTessaformDocVST* document = nullptr;  // set on the root container only
+    std::uint32_t flags = 0;               // the root gains ROOT_LOADED after a load
+    DocRect panel_window_rect{30, 30, 530, 330};
+    DocRect structure_window_rect{0, 0, 500, 400};
+    DocPoint panel_point;
+    DocPoint structure_point;
+    std::string skin_name = "default";
+    DocRect panel_rect;  // place on the parent's panel
+    bool spare_pin_flag = true;
+    bool controls_on_parent = false;
+    bool controls_on_module = false;
+    bool ignore_program_change = false;
+    std::unique_ptr<CPatchManager> patch_manager;
+    bool opening = false;  // set while the open pass runs on the container
+
+    static constexpr std::uint32_t ROOT_LOADED = 0x100;
+
+    // Inserts by the order rule (no parent, no notification).
+    CDocOb& add_child(std::unique_ptr<CDocOb> child);
+    // add_child, then sets the parent and notifies code 17.
+    CDocOb& add_object(std::unique_ptr<CDocOb> child);
+    // Removes a child and returns it; null when it is not a child.
+    std::unique_ptr<CDocOb> remove_child(const CDocOb* child);
+
+    // Makes the patch manager when there is none.
+    CPatchManager& ensure_patch_manager();
+    // Holds a module of the given type (by type name), directly.
+    bool holds_type(std::string_view type_name) const;
+
+private:
+    void read_children(CArchive& ar);
+    void write_children(CArchive& ar) const;
+    void adopt_read_child(CArchive& ar, ArchiveObject* object);
+    void read_old_program_names(CArchive& ar);
+};
+
+}  // namespace tf
