@@ -1,6 +1,7 @@
 #pragma once
 // CContainer: a sub-patch. It owns its children (modules, wires, panel
-// objects) and, when it has programs, a patch manager.
+// objects) and, when it has programs, a patch manager. The tree is changed
+// on the editor thread only; the engine reads it while it builds its graph.
 //
 // Order of children: a wire (CLine2) is appended at the end, everything else
 // is inserted at the front, so wires always follow the other children. The

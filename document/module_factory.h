@@ -1,7 +1,7 @@
 #pragma once
 // Making document objects from module types: a module with the pins its type
 // declares, a container with its "IO Mod", and the container-level helpers
-// that go with them.
+// that go with them. Editor thread only.
 
 #include <cstdint>
 #include <memory>

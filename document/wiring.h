@@ -1,7 +1,7 @@
 #pragma once
 // Joining pins: the rules that decide whether two pins may be wired, making
 // the wire, and what a pin does when it receives a wire (taking its peer's
-// value, growing a new spare pin, renaming itself).
+// value, growing a new spare pin, renaming itself). Editor thread only.
 
 #include <string>
 #include <string_view>
