@@ -16,4 +16,4 @@ bash scripts/build.sh sanitize
   ctest --output-on-failure -j "$(nproc)")
 
 echo "== fuzz targets"
-bash scripts/fuzz.sh "${TF_FUZZ_SECONDS:-60}"
+bash scripts/fuzz.sh "${TF_FUZZ_SECONDS:-20}"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -181,6 +182,30 @@ TEST(PatchText, ToolDumpEditCompileDump) {
     EXPECT_NE(bad.exit_code, 0);
     EXPECT_FALSE(bad.output.empty());
     for (const char* f : {dat.c_str(), txt.c_str(), dat2.c_str()}) std::remove(f);
+}
+
+}  // namespace
+}  // namespace tf
+
+namespace tf {
+namespace {
+
+// Every bundled example compiles, loads, and prints back to text that
+// compiles to the same bytes.
+TEST(PatchText, BundledExamplesRoundTrip) {
+    namespace fs = std::filesystem;
+    int seen = 0;
+    for (const auto& entry : fs::directory_iterator(fs::path(TF_SOURCE_DIR) / "examples")) {
+        if (entry.path().extension() != ".txt") continue;
+        ++seen;
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        SCOPED_TRACE(entry.path().string());
+        const auto bytes = compile_patch_text(text)->write();
+        auto doc = load(bytes);
+        EXPECT_EQ(compile_patch_text(dump_patch_text(*doc))->write(), bytes);
+    }
+    EXPECT_GT(seen, 0);
 }
 
 }  // namespace
