@@ -4,6 +4,7 @@
 // unknown name), in which case the stored name is kept so that the patch can
 // be written back unchanged.
 
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -101,6 +102,11 @@ public:
     // True while the object's own record is being read.
     bool being_read() const { return reading_; }
 
+    // The 32-bit handle this object shares with its engine twin: given on
+    // first use from a process-wide counter, never 0, never reused while the
+    // process runs. Not stored in archives.
+    std::int32_t handle() const;
+
 protected:
     // The CDocOb part of a record: the type, and in very old archives a
     // container reference that is read and dropped.
@@ -108,6 +114,7 @@ protected:
     bool reading_ = false;
 
 private:
+    mutable std::int32_t handle_ = 0;
     Module_Info* module_type_ = nullptr;
     std::string type_name_;
     CContainer* parent_ = nullptr;

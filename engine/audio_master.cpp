@@ -218,6 +218,11 @@ void TfAudioMaster::RegisterTarget(dsp_msg_target* target, std::int32_t handle) 
     target->handle = handle;
 }
 
+void TfAudioMaster::UnregisterTarget(const dsp_msg_target* target) {
+    auto it = handles_.find(target->handle);
+    if (it != handles_.end() && it->second == target) handles_.erase(it);
+}
+
 dsp_msg_target* TfAudioMaster::FindTarget(std::int32_t handle) const {
     auto it = handles_.find(handle);
     return it == handles_.end() ? nullptr : it->second;

@@ -81,6 +81,9 @@ public:
     // The handle map.
     void RegisterTarget(dsp_msg_target* target, std::int32_t handle);
     dsp_msg_target* FindTarget(std::int32_t handle) const;
+    // Forgets the target's registration (a module being destroyed), so that
+    // a later message to its handle finds nothing instead of a freed module.
+    void UnregisterTarget(const dsp_msg_target* target);
 
     // Errors from modules, drained by the editor side.
     ErrorQueue& errors() { return *errors_; }

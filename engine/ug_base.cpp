@@ -19,6 +19,7 @@ ug_base::ug_base() = default;
 
 ug_base::~ug_base() {
     if (master && in_run_list) master->Deactivate(this);
+    if (master) master->UnregisterTarget(this);
     // Variables that point into the derived part are gone by now; unlinking
     // must not touch them.
     for (auto& p : plugs)
