@@ -137,6 +137,31 @@ TEST(OscillatorShape, SawRisesFromMinusHalfToHalfOverTheCycle) {
     EXPECT_NEAR(highest, 0.5f, 0.03f);
 }
 
+TEST(OscillatorShape, SmoothPeaksOffKeepsTheGibbsOvershoot) {
+    auto peak = [](const char* smooth) {
+        OscRig rig(44100.0f, O::Saw, "3");
+        rig.Set(O::PN_SMOOTH, smooth);
+        rig.Start();
+        return test::peak(Tail(rig.Render(8192), 256));
+    };
+    const double smoothed = peak("1"), plain = peak("0");
+    EXPECT_LT(smoothed, 0.52);
+    EXPECT_GT(plain, smoothed + 0.02);  // the bare Fourier series rings about 9% over
+}
+
+TEST(OscillatorShape, WaveformChangeWhileRunningTakesEffectAtItsSample) {
+    OscRig rig(44100.0f, O::Saw, "5");
+    rig.Start();
+    rig.Render(1000, 100);
+    rig.Set(O::PN_WAVEFORM, std::to_string(O::Sine));
+    const std::vector<float> out = rig.Render(100, 100);
+    const std::uint32_t inc = rig.module->increment();
+    const std::uint32_t start = rig.module->phase() - inc * 100u;
+    const float* sine = GetWaveTables().sine.richest().samples.data();
+    for (int i = 0; i < 100; ++i)
+        ASSERT_FLOAT_EQ(out[static_cast<std::size_t>(i)], ReadTable(sine, start + inc * static_cast<std::uint32_t>(i))) << i;
+}
+
 TEST(OscillatorShape, PulseWidthIsClampedAndSetsTheDutyCycle) {
     auto duty = [](const std::vector<float>& x) {
         const double m = test::mean(x);
