@@ -4,6 +4,7 @@
 
 #include "module_test_rig.h"
 #include "modules/ug_envelope.h"
+#include "engine/note_follower.h"
 #include "modules/ug_envelope_ms.h"
 #include "support/audio_measure.h"
 
@@ -187,6 +188,41 @@ TEST(AdsrVoiceCut, ACutReleasesAtTheReleaseRatePastTheSustainHold) {
     EXPECT_NEAR(static_cast<double>(silent - 10 + 1), 0.7 * FullScale(4) * fs, 1.0);
     for (std::size_t i = static_cast<std::size_t>(silent); i < out.size(); ++i) ASSERT_EQ(out[i], 0.0f);
     EXPECT_TRUE(env->finished());
+}
+
+// A note source as far as followers see it: it keeps whoever registers.
+class FakeNoteSource : public ug_base, public NoteFollowerRegistry {
+public:
+    std::unique_ptr<ug_base> Create() override { return std::make_unique<FakeNoteSource>(); }
+    void AddNoteFollower(ug_base* follower) override { followers.push_back(follower); }
+    // What a note source does when a new note of the key takes the voice over.
+    void CutVoice(std::uint32_t time) {
+        for (ug_base* f : followers) f->AddEvent(time, UET_VOICE_CUT, 0, 60);
+    }
+    std::vector<ug_base*> followers;
+};
+
+TEST(AdsrVoiceCut, TheEnvelopeFollowsTheNoteSourceOfItsVoice) {
+    AdsrRig rig(44100.0f);
+    rig.Gate(0, 1000000);
+    FakeNoteSource* notes = rig.f.Add<FakeNoteSource>(30);
+    rig.f.root.voices[0]->note_source = notes;
+    rig.Start();
+    ASSERT_EQ(notes->followers.size(), 1u);
+    EXPECT_EQ(notes->followers[0], rig.module);
+    rig.Render(22050);
+    notes->CutVoice(rig.module->clock);
+    const std::vector<float> out = rig.Render(44100);
+    EXPECT_LT(out[0], 0.7f);
+    EXPECT_EQ(out.back(), 0.0f);
+    EXPECT_TRUE(rig.module->finished());
+}
+
+TEST(AdsrVoiceCut, WithoutANoteSourceNothingRegisters) {
+    AdsrRig rig(44100.0f);
+    rig.Set(A::PN_GATE, "10");
+    rig.Start();
+    EXPECT_EQ(FindNoteFollowerRegistry(*rig.module), nullptr);
 }
 
 // --- 8 Stage Env ------------------------------------------------------------

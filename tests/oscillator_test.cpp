@@ -504,6 +504,36 @@ TEST(OscillatorPhaseMod, StaticAndRunningModulationShiftThePhase) {
     }
 }
 
+TEST(OscillatorPhaseMod, AStaticChangeMidwayShiftsThePhaseWithoutRestartingIt) {
+    const float fs = 48000.0f;
+    OscRig rig(fs, O::Sine, "0.48");  // 100 samples a cycle
+    rig.Set(O::PN_FREQ_SCALE, "1");
+    rig.Set(O::PN_PM_DEPTH, "10");
+    rig.Set(O::PN_PHASE_MOD, "0");
+    rig.Start();
+    const std::vector<float> before = rig.Render(1000, 100);
+    rig.Set(O::PN_PHASE_MOD, "2.5");  // back by a quarter cycle from here on
+    const std::vector<float> after = rig.Render(200, 100);
+    // The unmodulated sine continued would be before[i + 1000 - 100k]; shifted
+    // by a quarter cycle it is 25 samples late.
+    for (std::size_t i = 0; i < 200; ++i) ASSERT_NEAR(after[i], before[900 + i - 25 - (i >= 125 ? 100 : 0)], 2e-3) << i;
+}
+
+TEST(OscillatorPitch, EnginesAtDifferentRatesKeepTheirOwnPitchTables) {
+    OscRig a(44100.0f, O::Sine, "5");
+    OscRig b(96000.0f, O::Sine, "5");
+    a.Start();
+    b.Start();
+    std::vector<float> xa, xb;
+    for (int i = 0; i < 200; ++i) {  // interleaved, as two plug-in instances would run
+        const std::vector<float> ka = a.Render(512), kb = b.Render(512);
+        xa.insert(xa.end(), ka.begin(), ka.end());
+        xb.insert(xb.end(), kb.begin(), kb.end());
+    }
+    EXPECT_NEAR(Cents(test::zero_crossing_frequency(xa, 44100.0), 440.0), 0.0, 0.1);
+    EXPECT_NEAR(Cents(test::zero_crossing_frequency(xb, 96000.0), 440.0), 0.0, 0.1);
+}
+
 TEST(OscillatorPhaseMod, RunningModulationMakesSidebands) {
     const float fs = 48000.0f;
     OscRig rig(fs, O::Sine, "1");  // 1 kHz carrier
