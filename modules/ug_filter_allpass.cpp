@@ -12,7 +12,7 @@ namespace tf {
 namespace {
 ModuleClassRegistration<ug_filter_allpass> registration("All Pass");
 
-constexpr float SETTLE_DISTANCE = 1.5e-6f;
+constexpr int SETTLE_LOOKAHEAD = 64;
 // A cutoff of 0 Hz would put both poles on the unit circle at z = 1.
 constexpr float MIN_RELATIVE_CUTOFF = 1e-5f;
 }  // namespace
@@ -80,11 +80,22 @@ float ug_filter_allpass::SteadyState(float in) const {
 }
 
 bool ug_filter_allpass::TrySettle(float in) {
-    // Measured from the steady state itself: the difference between the two
-    // delays also vanishes at every turning point of a slow ringing.
-    const float steady = SteadyState(in);
-    if (!(std::fabs(s1_ - steady) + std::fabs(s2_ - steady) < SETTLE_DISTANCE)) return false;
-    s1_ = s2_ = steady;
+    // Converged when the output would stay at the input for the next
+    // stretch of samples. Neither an exact fixed point (at low cutoffs single
+    // precision circles a few units around it for ever) nor the difference
+    // of the two delays (it also vanishes at every turning point of a slow
+    // ringing) will do.
+    const float a1 = coefficients_.a1, a2 = coefficients_.a2;
+    const float tolerance = SettleTolerance(in);
+    float s1 = s1_, s2 = s2_;
+    for (int i = 0; i < SETTLE_LOOKAHEAD; ++i) {
+        const float t = a1 * s1 + in - a2 * s2;
+        const float out = s2 + a2 * t - a1 * s1;
+        if (!(std::fabs(out - in) <= tolerance)) return false;
+        s2 = s1;
+        s1 = t;
+    }
+    s1_ = s2_ = SteadyState(in);
     settled_input_ = in;
     settled_values[0] = in;
     return true;

@@ -52,6 +52,10 @@ protected:
     virtual int FirstCheckDelay() const { return 0; }
     virtual int RecheckDelay() const;
 
+    // How far a settling output may lie from its steady value: 1.5e-6, plus
+    // the rounding that recursions at low cutoffs hold around large values.
+    static float SettleTolerance(float steady) { return 1.5e-6f + 1e-5f * (steady < 0 ? -steady : steady); }
+
     bool volts_per_khz() const { return freq_scale == 1; }
     float signal_value() const { return GetValue(GetPlug(0)); }
 

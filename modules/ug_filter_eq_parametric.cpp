@@ -14,7 +14,7 @@ ModuleClassRegistration<ug_filter_eq_parametric> registration("Parametric EQ");
 
 constexpr double TWO_PI = 6.2831855;
 constexpr double HALF_LN2 = 0.3465735902799726;
-constexpr float SETTLE_DISTANCE = 1.5e-6f;
+constexpr int SETTLE_LOOKAHEAD = 64;
 }  // namespace
 
 ug_filter_eq_parametric::ug_filter_eq_parametric() : ug_filter_base(3, 1) {}
@@ -95,13 +95,15 @@ void ug_filter_eq_parametric::ResetNonFinite() {
 }
 
 bool ug_filter_eq_parametric::TrySettle(float in) {
-    // Distance from the steady state (every state equal to the input, the
-    // gain at 0 Hz being 1), not the last step's change: a slowly ringing
-    // filter changes little near the turning points of its ringing.
-    const State& s = state_;
-    const float distance =
-        std::fabs(s.x1 - in) + std::fabs(s.x2 - in) + std::fabs(s.y1 - in) + std::fabs(s.y2 - in);
-    if (!(distance < SETTLE_DISTANCE)) return false;
+    // Converged when the output would stay at the input for the next
+    // stretch of samples. Neither an exact fixed point (with a low centre
+    // single precision may circle a few units around it for ever) nor the
+    // size of the last step (a slow ringing changes little near its turning
+    // points) will do.
+    const float tolerance = SettleTolerance(in);
+    State s = state_;
+    for (int i = 0; i < SETTLE_LOOKAHEAD; ++i)
+        if (!(std::fabs(Step(s, in, coefficients_) - in) <= tolerance)) return false;
     Preload(in);
     settled_values[0] = in;
     return true;
