@@ -60,6 +60,7 @@ void ug_filter_sv::ResonanceOf(float r, float& damping, float& limit) const {
 void ug_filter_sv::ComputeCoefficients() {
     ResonanceOf(GetValue(GetPlug(2)), Q_, limit_);
     F_ = std::fmin(FrequencyOf(GetValue(GetPlug(1))), limit_);
+    if (F_ != weights_.F || Q_ != weights_.Q) weights_.Compute(F_, Q_);
 }
 
 void ug_filter_sv::ChooseRoutine() {
@@ -77,9 +78,8 @@ void ug_filter_sv::ResetNonFinite() {
 }
 
 bool ug_filter_sv::TrySettle(float in) {
-    const float low = low_ + F_ * band_;
-    const float high = in - Q_ * band_ - low;
-    const float band = band_ + F_ * high;
+    float low = low_, band = band_;
+    SvStep(in, F_, Q_, low, band);
     const bool fixed_point = low == low_ && band == band_;
     if (!fixed_point && std::fabs(low_ - in) + std::fabs(band_) >= 1e-6f) return false;
     low_ = in;
@@ -94,21 +94,12 @@ void ug_filter_sv::Preload(float in) {
 }
 
 // --- Routines -------------------------------------------------------------
-// One step: low <- low + F band; high = in - Q band - low; band <- band + F high.
+// Fixed coefficients run in groups of four (sv_filter_kernel); running ones
+// step sample by sample.
 
 void ug_filter_sv::process_lp_fixed(int offset, int count) {
-    const float* in = signal_ptr + offset;
-    float* lp = low_ptr + offset;
-    const float F = F_, Q = Q_;
-    float low = low_, band = band_;
-    for (int i = 0; i < count; ++i) {
-        low = DenormalGuard(low + F * band);
-        const float high = in[i] - Q * band - low;
-        band = DenormalGuard(band + F * high);
-        lp[i] = low;
-    }
-    low_ = low;
-    band_ = band;
+    SvRunGroups<true, false, false, false>(weights_, signal_ptr + offset, low_ptr + offset, nullptr, nullptr, nullptr,
+                                           count, low_, band_);
 }
 
 void ug_filter_sv::process_lp_pitch(int offset, int count) {
@@ -118,10 +109,7 @@ void ug_filter_sv::process_lp_pitch(int offset, int count) {
     const float Q = Q_, limit = limit_;
     float low = low_, band = band_;
     for (int i = 0; i < count; ++i) {
-        const float F = std::fmin(FrequencyOf(pitch[i]), limit);
-        low = DenormalGuard(low + F * band);
-        const float high = in[i] - Q * band - low;
-        band = DenormalGuard(band + F * high);
+        SvStep(in[i], std::fmin(FrequencyOf(pitch[i]), limit), Q, low, band);
         lp[i] = low;
     }
     low_ = low;
@@ -129,39 +117,13 @@ void ug_filter_sv::process_lp_pitch(int offset, int count) {
 }
 
 void ug_filter_sv::process_hp_fixed(int offset, int count) {
-    const float* in = signal_ptr + offset;
-    float* hp = high_ptr + offset;
-    const float F = F_, Q = Q_;
-    float low = low_, band = band_;
-    for (int i = 0; i < count; ++i) {
-        low = DenormalGuard(low + F * band);
-        const float high = in[i] - Q * band - low;
-        band = DenormalGuard(band + F * high);
-        hp[i] = high;
-    }
-    low_ = low;
-    band_ = band;
+    SvRunGroups<false, true, false, false>(weights_, signal_ptr + offset, nullptr, high_ptr + offset, nullptr, nullptr,
+                                           count, low_, band_);
 }
 
 void ug_filter_sv::process_all_fixed(int offset, int count) {
-    const float* in = signal_ptr + offset;
-    float* lp = low_ptr + offset;
-    float* hp = high_ptr + offset;
-    float* bp = band_ptr + offset;
-    float* br = reject_ptr + offset;
-    const float F = F_, Q = Q_;
-    float low = low_, band = band_;
-    for (int i = 0; i < count; ++i) {
-        low = DenormalGuard(low + F * band);
-        const float high = in[i] - Q * band - low;
-        band = DenormalGuard(band + F * high);
-        lp[i] = low;
-        hp[i] = high;
-        bp[i] = band;
-        br[i] = high + low;
-    }
-    low_ = low;
-    band_ = band;
+    SvRunGroups<true, true, true, true>(weights_, signal_ptr + offset, low_ptr + offset, high_ptr + offset,
+                                        band_ptr + offset, reject_ptr + offset, count, low_, band_);
 }
 
 void ug_filter_sv::process_all_running(int offset, int count) {
@@ -176,10 +138,7 @@ void ug_filter_sv::process_all_running(int offset, int count) {
     for (int i = 0; i < count; ++i) {
         float Q, limit;
         ResonanceOf(resonance[i], Q, limit);
-        const float F = std::fmin(FrequencyOf(pitch[i]), limit);
-        low = DenormalGuard(low + F * band);
-        const float high = in[i] - Q * band - low;
-        band = DenormalGuard(band + F * high);
+        const float high = SvStep(in[i], std::fmin(FrequencyOf(pitch[i]), limit), Q, low, band);
         lp[i] = low;
         hp[i] = high;
         bp[i] = band;

@@ -3,6 +3,7 @@
 // ("Low Pass", "Hi Pass", "Band Pass", "Band Reject"). The state is the
 // low-pass and band-pass pair; "Band Reject" is high + low of the same step.
 
+#include "modules/sv_filter_kernel.h"
 #include "modules/ug_filter_base.h"
 
 namespace tf {
@@ -50,6 +51,7 @@ private:
     bool lp_only_ = false;
     bool hp_only_ = false;
 
+    sv_group_weights weights_;  // for F_ and Q_
     float F_ = 0.00001f;
     float Q_ = 2.0f;
     float limit_ = 1.0f;
