@@ -198,6 +198,28 @@ TEST(Pan, VolumeFollowsTheDecibelCurveAndRunningPanMoves) {
     EXPECT_FALSE(pan->sleeping);
 }
 
+TEST(Pan, RunningInputWithStaticControlsUsesFoldedGains) {
+    EngineFixture f;
+    std::vector<float> signal;
+    for (int i = 0; i < 300; ++i) signal.push_back(4.0f * std::sin(0.07f * static_cast<float>(i)));
+    auto* in = AddSequence(f, signal);
+    auto* pan = f.Add<ug_pan>(10);
+    ConnectPlugs(in->GetPlug(0), pan->GetPlug(0));
+    pan->GetPlug(1)->SetValueFromText("-2.5");  // a = 0.75
+    pan->GetPlug(4)->SetValueFromText("10");
+    pan->GetPlug(5)->SetValueFromText("2");
+    auto* left = Probe(f, pan->GetPlug(2));
+    auto* right = Probe(f, pan->GetPlug(3));
+    f.Start();
+    f.master.Process(300);
+    const double gl = std::sin(M_PI * 0.75 / 2), gr = std::sin(M_PI * 0.25 / 2);
+    for (int i = 0; i < 300; i += 9) {
+        EXPECT_NEAR(left->samples[i], gl * signal[i] * 0.1, 1e-4);
+        EXPECT_NEAR(right->samples[i], gr * signal[i] * 0.1, 1e-4);
+    }
+    EXPECT_EQ(pan->GetPlug(2)->state, ST_RUN);
+}
+
 TEST(Pan, StaticZeroInputIsStaticEvenWithRunningPan) {
     EngineFixture f;
     auto* p = AddSequence(f, {-5, 5, -5, 5});
