@@ -9,7 +9,7 @@ bash scripts/setup-deps.sh
 echo "== release build"
 bash scripts/build.sh release
 # Passing tests are not listed one by one; failures print their output.
-quiet_ctest() { grep -v -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* +Passed +[0-9.]+ sec$'; }
+quiet_ctest() { grep -v -E '^ *([0-9]+\/[0-9]+ Test +#[0-9]+: .* +Passed +[0-9.]+ sec|Start +[0-9]+: .*)$'; }
 (cd build/release && ctest --output-on-failure -j "$(nproc)" | quiet_ctest)
 
 echo "== sanitizer build"
