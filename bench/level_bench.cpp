@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/audio_master.h"
+#include "tests/engine_test_modules.h"
 #include "engine/connect_plugs.h"
 #include "engine/ug_container.h"
 #include "modules/ug_adder.h"
@@ -41,35 +42,14 @@ public:
     float* out = nullptr;
 };
 
-struct Graph {
-    TfAudioMaster master;
-    ug_container root;
+// A master and root container with modules put in by hand.
+using Graph = testing::EngineFixture;
 
-    explicit Graph(int host_block) {
-        master.SetBlockSize(host_block);
-        root.master = &master;
-    }
-    ~Graph() { root.Close(); }
-
-    template <class T>
-    T* Add(int sort_order) {
-        auto m = std::make_unique<T>();
-        m->master = &master;
-        m->sort_order = sort_order;
-        m->CreatePlugsFromDeclarations();
-        T* raw = static_cast<T*>(root.AddModule(std::move(m)));
-        raw->SetupPlugs();
-        return raw;
-    }
-    void Start() {
-        auto& list = root.voices[0]->modules;
-        std::stable_sort(list.begin(), list.end(),
-                         [](const ug_base* a, const ug_base* b) { return a->sort_order < b->sort_order; });
-        master.Start(&root);
-        master.SetEngineRunning(true);
-        for (int i = 0; i < 4; ++i) master.Process(master.block_size);  // states settle
-    }
-};
+// Starts the graph and runs a few blocks so that every input state has settled.
+void StartSettled(Graph& g) {
+    g.Start();
+    for (int i = 0; i < 4; ++i) g.master.Process(g.master.block_size);
+}
 
 // Runs the module's current process function over one whole block per iteration.
 void TimeProcess(benchmark::State& state, ug_base* m, int block, double items_per_sample) {
@@ -87,7 +67,7 @@ void BM_VcaStaticVolume(benchmark::State& state) {
     auto* vca = g.Add<ug_vca>(0);
     ConnectPlugs(sig->GetPlug(0), vca->GetPlug(0));
     vca->GetPlug(1)->SetValueFromText("7");
-    g.Start();
+    StartSettled(g);
     TimeProcess(state, vca, g.master.block_size, 1.0);
 }
 
@@ -99,7 +79,7 @@ void BM_VcaRunningVolume(benchmark::State& state) {
     ConnectPlugs(sig->GetPlug(0), vca->GetPlug(0));
     ConnectPlugs(vol->GetPlug(0), vca->GetPlug(1));
     vca->GetPlug(3)->SetValueFromText(std::to_string(state.range(0)));
-    g.Start();
+    StartSettled(g);
     TimeProcess(state, vca, g.master.block_size, 1.0);
     state.SetLabel(state.range(0) == VCA_LINEAR ? "linear" : state.range(0) == VCA_DECIBEL ? "decibel" : "exponential");
 }
@@ -112,7 +92,7 @@ void BM_AdderSixteenRunningSources(benchmark::State& state) {
         auto* s = g.Add<SineSource>(10);
         ConnectPlugs(s->GetPlug(0), adder->GetPlug(1));
     }
-    g.Start();
+    StartSettled(g);
     TimeProcess(state, adder, g.master.block_size, 16.0);
     state.counters["running"] = adder->running_count();
 }
