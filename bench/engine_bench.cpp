@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/audio_master.h"
+#include "tests/engine_test_modules.h"
 #include "engine/connect_plugs.h"
 #include "engine/ug_container.h"
 #include "engine/ug_generic_1_1.h"
@@ -77,34 +78,8 @@ public:
     long long handled = 0;
 };
 
-struct Graph {
-    TfAudioMaster master;
-    ug_container root;
-
-    explicit Graph(int host_block) {
-        master.SetBlockSize(host_block);
-        root.master = &master;
-    }
-    ~Graph() { root.Close(); }
-
-    template <class T>
-    T* Add(int sort_order) {
-        auto m = std::make_unique<T>();
-        m->master = &master;
-        m->sort_order = sort_order;
-        m->CreatePlugsFromDeclarations();
-        T* raw = static_cast<T*>(root.AddModule(std::move(m)));
-        raw->SetupPlugs();
-        return raw;
-    }
-    void Start() {
-        auto& list = root.voices[0]->modules;
-        std::stable_sort(list.begin(), list.end(),
-                         [](const ug_base* a, const ug_base* b) { return a->sort_order < b->sort_order; });
-        master.Start(&root);
-        master.SetEngineRunning(true);
-    }
-};
+// A master and root container with modules put in by hand.
+using Graph = testing::EngineFixture;
 
 // 1000 modules: 10 running chains of 5 (50 awake), 475 settled pairs asleep.
 void BM_HostBlockThousandModulesMostlyAsleep(benchmark::State& state) {

@@ -55,6 +55,11 @@ bool CContainer::holds_type(std::string_view type_name) const {
                        [type_name](const auto& c) { return c->type_name() == type_name; });
 }
 
+void CContainer::mark_loaded_root() {
+    root_loaded_added_ = (flags & ROOT_LOADED) == 0;
+    flags |= ROOT_LOADED;
+}
+
 void CContainer::Serialize(CArchive& ar) {
     RecordReadScope scope(ar, reading_);
     serialize_cug(ar);
@@ -65,7 +70,7 @@ void CContainer::Serialize(CArchive& ar) {
         structure_window_rect.write(ar);
         panel_point.write(ar);
         structure_point.write(ar);
-        ar.WriteInt(static_cast<std::int32_t>(flags));
+        ar.WriteInt(static_cast<std::int32_t>(stored_flags()));
         ar.WriteText(skin_name);
         ar.WriteByte(spare_pin_flag ? 1 : 0);
         return;

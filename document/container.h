@@ -47,6 +47,12 @@ public:
 
     static constexpr std::uint32_t ROOT_LOADED = 0x100;
 
+    // Sets ROOT_LOADED after a load. The bit is only a mark of the loaded
+    // state: when the archive did not carry it, it is not written back.
+    void mark_loaded_root();
+    // The flags as they are stored.
+    std::uint32_t stored_flags() const { return root_loaded_added_ ? flags & ~ROOT_LOADED : flags; }
+
     // Inserts by the order rule (no parent, no notification).
     CDocOb& add_child(std::unique_ptr<CDocOb> child);
     // add_child, then sets the parent and notifies code 17.
@@ -60,6 +66,7 @@ public:
     bool holds_type(std::string_view type_name) const;
 
 private:
+    bool root_loaded_added_ = false;
     void read_children(CArchive& ar);
     void write_children(CArchive& ar) const;
     void adopt_read_child(CArchive& ar, ArchiveObject* object);

@@ -84,6 +84,13 @@ CTessaformDocVST::LoadResult CTessaformDocVST::load(std::span<const std::uint8_t
     vendor_name = std::move(staged.vendor_name);
     product_name.clear();
     skin_flag = staged.skin_flag;
+    field5 = std::move(staged.field5);
+    field6 = staged.field6;
+    field8 = staged.field8;
+    field10 = std::move(staged.field10);
+    field17 = std::move(staged.field17);
+    stored_product_name = std::move(staged.stored_product_name);
+    field21 = staged.field21;
     embedded_files = std::move(staged.embedded_files);
     leftovers_ = std::move(staged.leftovers_);
     set_root(std::move(staged.root_));
@@ -113,13 +120,13 @@ void CTessaformDocVST::read_header_and_root(CArchive& ar) {
     }
     if (v > 15 && v < 49) ar.ReadText();
     if (v > 20 && v < 48) ar.SkipRaw(180);
-    ar.ReadText();
-    if (v > 8) ar.ReadInt();
+    field5 = ar.ReadText();
+    if (v > 8) field6 = ar.ReadInt();
     if (v > 19 && v < 94960) ar.ReadInt();
-    if (v > 44) ar.ReadInt();
+    if (v > 44) field8 = ar.ReadInt();
     if (v > 55) {
         plugin_id = ar.ReadText();
-        if (v > 61) ar.ReadText();
+        if (v > 61) field10 = ar.ReadText();
         if (v > 57) {
             header_flag = ar.ReadInt() != 0;
             header_text = ar.ReadText();
@@ -130,9 +137,9 @@ void CTessaformDocVST::read_header_and_root(CArchive& ar) {
             plugin_flags = ar.ReadInt();
             program_count = ar.ReadInt();
             if (v > 70) vendor_name = ar.ReadText();
-            if (v > 85) ar.ReadText();
+            if (v > 85) field17 = ar.ReadText();
             if (v < 94400) ar.ReadText();
-            ar.ReadText();  // the product name: the plug-in keeps its own empty
+            stored_product_name = ar.ReadText();  // the plug-in keeps its own product name empty
         }
         skin_flag = ar.ReadInt();
         if (skin_flag != 0) {
@@ -141,7 +148,7 @@ void CTessaformDocVST::read_header_and_root(CArchive& ar) {
             if (skins_follow) throw CArchiveException(ArchiveError::bad_class, "embedded skins");
         }
     }
-    if (v > 95272) ar.ReadByte();
+    if (v > 95272) field21 = ar.ReadByte();
 
     ArchiveObject* object = ar.ReadObject("CContainer");
     auto* root = dynamic_cast<CContainer*>(object);
@@ -154,7 +161,7 @@ void CTessaformDocVST::read_header_and_root(CArchive& ar) {
     root_->set_parent_pass(nullptr);
     if (v < 37) attach_unlisted_wires(*root_);
     root_->open(true);
-    root_->flags |= CContainer::ROOT_LOADED;
+    root_->mark_loaded_root();
 }
 
 std::vector<std::uint8_t> CTessaformDocVST::write() const {
@@ -163,11 +170,11 @@ std::vector<std::uint8_t> CTessaformDocVST::write() const {
     std::vector<const ArchiveObject*> files;
     for (const auto& file : embedded_files) files.push_back(file.get());
     ar.WriteObjectList(files);
-    ar.WriteText({});  // fields read and not kept are written empty
-    ar.WriteInt(0);
-    ar.WriteInt(0);
+    ar.WriteText(field5);
+    ar.WriteInt(field6);
+    ar.WriteInt(field8);
     ar.WriteText(plugin_id);
-    ar.WriteText({});
+    ar.WriteText(field10);
     ar.WriteInt(header_flag ? 1 : 0);
     ar.WriteText(header_text);
     ar.WriteInt(can_mono ? 1 : 0);
@@ -175,11 +182,11 @@ std::vector<std::uint8_t> CTessaformDocVST::write() const {
     ar.WriteInt(plugin_flags);
     ar.WriteInt(program_count);
     ar.WriteText(vendor_name);
-    ar.WriteText({});
-    ar.WriteText(product_name);
+    ar.WriteText(field17);
+    ar.WriteText(stored_product_name);
     ar.WriteInt(skin_flag);
     if (skin_flag != 0) ar.WriteInt(0);  // no skin records to follow
-    ar.WriteByte(0);
+    ar.WriteByte(field21);
     ar.WriteObject(root_.get());
     return ar.bytes();
 }

@@ -63,6 +63,16 @@ public:
     std::string product_name;   // never read from the archive: stays empty
     std::int32_t skin_flag = 0;
 
+    // Header fields the plug-in does not use, kept so that a patch is written
+    // back exactly as it was read.
+    std::string field5;
+    std::int32_t field6 = 0;
+    std::int32_t field8 = 0;
+    std::string field10;
+    std::string field17;
+    std::string stored_product_name;  // field 19; the plug-in's product_name stays empty
+    std::uint8_t field21 = 0;
+
     // Embedded files read from the header, until the application takes them.
     std::vector<std::unique_ptr<ArchiveObject>> embedded_files;
 

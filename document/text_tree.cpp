@@ -29,13 +29,13 @@ class Parser {
 public:
     explicit Parser(const std::string& text) : s_(text) {}
 
-    std::vector<TextStatement> parse_block(bool nested) {
+    std::vector<TextStatement> parse_block(bool nested, int opened_at = 0) {
         std::vector<TextStatement> out;
         TextStatement current;
         bool blank_before = true;
         for (;;) {
             if (pos_ >= s_.size()) {
-                if (nested) throw TextSyntaxError(line_, "missing '}'");
+                if (nested) throw TextSyntaxError(opened_at, "missing '}'");
                 finish(current, out);
                 return out;
             }
@@ -54,7 +54,7 @@ public:
                 ++pos_;
                 if (current.tokens.empty()) throw TextSyntaxError(line_, "'{' without a statement");
                 current.has_block = true;
-                current.children = parse_block(true);
+                current.children = parse_block(true, current.line);
                 finish(current, out);
                 blank_before = true;
             } else if (c == '}') {

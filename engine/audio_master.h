@@ -16,6 +16,7 @@
 #include "engine/error_queue.h"
 #include "engine/event_list.h"
 #include "engine/event_processor.h"
+#include "engine/lookup_table.h"
 #include "engine/samp_block.h"
 #include "engine/time_info.h"
 
@@ -89,6 +90,12 @@ public:
     ErrorQueue& errors() { return *errors_; }
     std::size_t DrainErrors(const std::function<void(const std::string&)>& sink) { return errors_->Drain(sink); }
 
+    // The named lookup tables the modules share. The owner (the application)
+    // plugs in its store before the graph opens; a master standing alone
+    // uses one of its own. Build time.
+    void SetLookupTables(LookupTableStore* store) { lookup_tables_ = store; }
+    LookupTableStore& lookup_tables() { return lookup_tables_ ? *lookup_tables_ : own_lookup_tables_; }
+
     // A zero block an unconnected audio input reads.
     USampBlock* silent_block() const { return silence_.get(); }
     // Modules currently in the run list, first to last.
@@ -134,6 +141,8 @@ private:
     void* time_source_context_ = nullptr;
     std::function<void(TfAudioMaster&)> message_drain_;
     std::function<void()> block_callback_;
+    LookupTableStore* lookup_tables_ = nullptr;
+    LookupTableStore own_lookup_tables_;
 };
 
 }  // namespace tf

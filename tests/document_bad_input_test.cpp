@@ -110,10 +110,10 @@ TEST(DocumentBadInput, EmbeddedFilesAndSkinsCannotBeReadYet) {
 }
 
 TEST(DocumentBadInput, ContainerHoldingItselfOrItsParentIsRefused) {
-    const int v = 95610;
+    static constexpr int v = 95610;
     // The child container lists its parent, which is still being read.
     std::shared_ptr<Record> root_slot = std::make_shared<Record>();
-    Record looping_child = test::record("CContainer", [root_slot, v](CArchive& ar) {
+    Record looping_child = test::record("CContainer", [root_slot](CArchive& ar) {
         test::write_cug(ar, v, {"Container"}, {}, "child");
         ar.WriteObject(nullptr);
         ar.WriteObject(root_slot->get());
@@ -126,7 +126,7 @@ TEST(DocumentBadInput, ContainerHoldingItselfOrItsParentIsRefused) {
     EXPECT_EQ(doc.root(), nullptr);
 
     std::shared_ptr<Record> self_slot = std::make_shared<Record>();
-    *self_slot = test::record("CContainer", [self_slot, v](CArchive& ar) {
+    *self_slot = test::record("CContainer", [self_slot](CArchive& ar) {
         test::write_cug(ar, v, {"Container"}, {}, "self");
         ar.WriteObject(nullptr);
         ar.WriteObject(self_slot->get());
@@ -138,7 +138,7 @@ TEST(DocumentBadInput, ContainerHoldingItselfOrItsParentIsRefused) {
 }
 
 TEST(DocumentBadInput, PinOrChildClaimedTwiceIsRefused) {
-    const int v = 95610;
+    static constexpr int v = 95610;
     Record shared_pin = pin_record(v, 0, "");
     Record m1 = module_record(v, {"VCA"}, {shared_pin});
     Record m2 = module_record(v, {"VCA"}, {shared_pin});
@@ -151,8 +151,8 @@ TEST(DocumentBadInput, PinOrChildClaimedTwiceIsRefused) {
 }
 
 TEST(DocumentBadInput, NestingIsBounded) {
-    const int v = 95610;
-    auto nest = [v](int depth) {
+    static constexpr int v = 95610;
+    auto nest = [](int depth) {
         Record r = container_record(v, {});
         for (int i = 0; i < depth; ++i) r = container_record(v, {r});
         return document_bytes(v, r);
@@ -170,8 +170,8 @@ TEST(DocumentBadInput, NestingIsBounded) {
 }
 
 TEST(DocumentBadInput, WireEndsMayBeMissing) {
-    const int v = 95610;
-    Record wire = test::record("CLine2", [v](CArchive& ar) {
+    static constexpr int v = 95610;
+    Record wire = test::record("CLine2", [](CArchive& ar) {
         test::write_doc_ob(ar, v, {"Line"});
         ar.WriteObject(nullptr);
         ar.WriteObject(nullptr);

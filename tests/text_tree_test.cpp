@@ -62,7 +62,7 @@ TEST(TextTree, SyntaxErrorsNameTheLine) {
     };
     const Case cases[] = {
         {"a \"open\n", 1},
-        {"a {\n b\n", 3},
+        {"a {\n b\n", 1},
         {"a\n}\n", 2},
         {"a \"\\q\"\n", 1},
         {"a \"\\x4\"\n", 1},
