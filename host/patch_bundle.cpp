@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "document/patch_scramble.h"
+#include "document/patch_text.h"
 #include "document/tessaform_doc.h"
 #include "host/elf_patch_section.h"
 
@@ -42,7 +43,15 @@ std::vector<std::uint8_t> bundle_patch_image(std::span<const std::uint8_t> runti
 }
 
 void bundle_patch_file(const std::string& patch_path, const std::string& runtime_path, const std::string& out_path) {
-    const std::vector<std::uint8_t> patch = read_all(patch_path, "patch");
+    std::vector<std::uint8_t> patch = read_all(patch_path, "patch");
+    // Patch text is compiled to the archive the plug-in reads.
+    if (patch_path.size() > 4 && patch_path.compare(patch_path.size() - 4, 4, ".txt") == 0) {
+        try {
+            patch = compile_patch_text(std::string(patch.begin(), patch.end()))->write();
+        } catch (const std::exception& e) {
+            throw BundleError(std::string("the patch text cannot be compiled: ") + e.what());
+        }
+    }
     const std::vector<std::uint8_t> runtime = read_all(runtime_path, "plug-in runtime");
     const std::vector<std::uint8_t> image = bundle_patch_image(runtime, patch);
 

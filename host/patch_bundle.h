@@ -21,7 +21,8 @@ public:
 std::vector<std::uint8_t> bundle_patch_image(std::span<const std::uint8_t> runtime_image,
                                              std::span<const std::uint8_t> patch);
 
-// Reads both files and writes the bundle to `out_path` (executable, written
+// Reads both files (a patch ending in ".txt" is patch text and is compiled
+// first) and writes the bundle to `out_path` (executable, written
 // whole under a temporary name first, so a failed bundle leaves nothing half
 // written). Throws BundleError.
 void bundle_patch_file(const std::string& patch_path, const std::string& runtime_path, const std::string& out_path);

@@ -210,3 +210,26 @@ TEST_F(PluginBundle, ToolBundlesAndRendersAPatch) {
 
 }  // namespace
 }  // namespace tf
+
+namespace tf {
+namespace {
+
+TEST(PluginBundleText, PatchTextIsCompiledWhenBundled) {
+    plugin_test::TempFolder folder;
+    const std::string text = std::string(TF_SOURCE_DIR) + "/examples/two-adders.txt";
+    bundle_patch_file(text, runtime, folder.file("adders.so"));
+    auto host = VstHost::load_library(folder.file("adders.so"));
+    EXPECT_EQ(host->num_outputs(), 1);
+    VstRenderSettings settings;
+    settings.frames = 1000;
+    const PlanarAudio out = render_through_plugin(*host, settings, {});
+    ASSERT_EQ(out.size(), 1u);
+    // Two adders fed a constant: the output holds one value throughout.
+    for (float v : out[0]) ASSERT_EQ(v, out[0].front());
+
+    plugin_test::write_file(folder.file("broken.txt"), {'x', 'y'});
+    EXPECT_THROW(bundle_patch_file(folder.file("broken.txt"), runtime, folder.file("broken.so")), BundleError);
+}
+
+}  // namespace
+}  // namespace tf

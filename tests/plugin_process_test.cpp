@@ -353,3 +353,31 @@ TEST_F(PluginProcess, IdleWithNothingQueuedReturns) {
 
 }  // namespace
 }  // namespace tf
+
+#include "tests/support/audio_measure.h"
+
+namespace tf {
+namespace {
+
+TEST_F(PluginProcess, ExamplePatchPlaysItsOscillatorOverTheInputs) {
+    if (!oscillator_available()) GTEST_SKIP() << "no \"Oscillator\" in this build";
+    PatchSpec spec;
+    spec.tone = true;
+    ASSERT_NE(open(spec), nullptr);
+    resume(48000.0f, 512);
+    const int frames = 48000;
+    Buffers b(2, 2, frames);
+    for (auto& channel : b.in) std::fill(channel.begin(), channel.end(), 0.0f);
+    for (int done = 0; done < frames; done += 512) {
+        float* in[2] = {b.in_ptr[0] + done, b.in_ptr[1] + done};
+        float* out[2] = {b.out_ptr[0] + done, b.out_ptr[1] + done};
+        effect->processReplacing(effect, in, out, std::min(512, frames - done));
+    }
+    // The oscillator's default pitch of 5 volts is 440 Hz, on both outputs.
+    EXPECT_NEAR(test::zero_crossing_frequency(b.out[0], 48000.0), 440.0, 2.0);
+    EXPECT_GT(test::peak(b.out[0]), 0.1);
+    EXPECT_EQ(b.out[0], b.out[1]);
+}
+
+}  // namespace
+}  // namespace tf

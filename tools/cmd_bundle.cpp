@@ -13,7 +13,7 @@ namespace {
 
 void print_usage(FILE* out) {
     std::fprintf(out,
-                 "usage: tessaform bundle PATCH.dat -o NAME.so [--runtime LIB.so]\n"
+                 "usage: tessaform bundle PATCH.dat|PATCH.txt -o NAME.so [--runtime LIB.so]\n"
                  "Makes a VST 2 plug-in library that carries PATCH inside itself.\n"
                  "  -o NAME.so       the plug-in to write\n"
                  "  --runtime LIB    the plug-in runtime library (default: libtessaform_plugin.so\n"

@@ -27,7 +27,7 @@ constexpr double kMaxSeconds = 24.0 * 3600.0;
 
 void print_usage(FILE* out) {
     std::fprintf(out,
-                 "usage: tessaform render PLUGIN.so|PATCH.dat [--midi IN.mid] [--in IN.wav] -o OUT.wav\n"
+                 "usage: tessaform render PLUGIN.so|PATCH.dat|PATCH.txt [--midi IN.mid] [--in IN.wav] -o OUT.wav\n"
                  "                        [--rate R] [--block N] [--seconds S] [--tail S]\n"
                  "                        [--split random[:SEED]]\n"
                  "Renders the plug-in's outputs to a 32-bit float WAV. A patch is bundled\n"
