@@ -12,7 +12,10 @@
 #include <vector>
 
 #include "document/message_box.h"
+#include "document/container.h"
+#include "document/line.h"
 #include "document/tessaform_doc.h"
+#include "document/wiring.h"
 #include "host/tf_vst.h"
 #include "tests/support/plugin_fixture.h"
 
@@ -53,6 +56,42 @@ TEST_F(PluginEffect, RecordDescribesThePatch) {
     EXPECT_EQ(effect->flags, effFlagsCanReplacing | effFlagsProgramChunks | effFlagsCanMono | effFlagsIsSynth);
     EXPECT_EQ(dispatch(effGetPlugCategory), kPlugCategSynth);
     EXPECT_NE(std::find(log.opcodes.begin(), log.opcodes.end(), audioMasterNeedIdle), log.opcodes.end());
+}
+
+TEST_F(PluginEffect, HostModulesAreAddedAndWiredToTheMainContainer) {
+    PatchSpec spec;
+    spec.audio_inputs = 2;
+    spec.audio_outputs = 3;
+    spec.midi_in = true;
+    spec.midi_through = false;
+    ASSERT_NE(open(spec), nullptr);
+    CContainer& root = *object().app().document()->root();
+    auto find = [&](const char* type) -> CUG* {
+        for (const auto& child : root.children)
+            if (child->type_name() == type) return dynamic_cast<CUG*>(child.get());
+        return nullptr;
+    };
+    CUG* in = find("VST Input");
+    CUG* out = find("VST Output");
+    ASSERT_TRUE(in && out);
+    auto audio_pins = [](const CUG& m) {
+        int wired = 0, spare = 0;
+        for (const auto& p : m.pins) {
+            if (p->name() != "Audio") continue;
+            (is_spare(*p) ? spare : wired) += 1;
+        }
+        return std::pair(wired, spare);
+    };
+    EXPECT_EQ(audio_pins(*in), std::pair(2, 1));
+    EXPECT_EQ(audio_pins(*out), std::pair(3, 1));
+    CPlug2* midi_out = find_pin_by_name(*in, "MIDI Out");
+    ASSERT_NE(midi_out, nullptr);
+    ASSERT_EQ(midi_out->connections.size(), 1u);
+    CPlug2* main_end = midi_out->connections[0]->other_end(midi_out);
+    ASSERT_NE(main_end, nullptr);
+    EXPECT_EQ(main_end->owner, object().main());
+    EXPECT_EQ(main_end->data_type(), PT_MIDI);
+    EXPECT_TRUE(find_pin_by_name(*out, "MIDI In")->connections.empty());
 }
 
 TEST_F(PluginEffect, ShortPluginIdIsPaddedWithSpaces) {
