@@ -381,3 +381,47 @@ TEST_F(PluginProcess, ExamplePatchPlaysItsOscillatorOverTheInputs) {
 
 }  // namespace
 }  // namespace tf
+
+namespace tf {
+namespace {
+
+TEST_F(PluginProcess, RequestStopEndsAnEngineThatTheAudioThreadIsRunning) {
+    ASSERT_NE(open(), nullptr);
+    resume(44100.0f, 64);
+    std::atomic<bool> done{false};
+    std::atomic<int> calls{0};
+    std::thread audio([&] {
+        Buffers b(2, 2, 64);
+        while (!done) {
+            run(b, 64);
+            ++calls;
+        }
+    });
+    while (calls < 3) std::this_thread::yield();
+    MessageCapture messages;
+    object().app().request_stop();
+    EXPECT_EQ(object().app().audio_master(), nullptr);
+    EXPECT_FALSE(object().is_rendering());
+    EXPECT_TRUE(messages.empty());
+    done = true;
+    audio.join();
+    // A later resume starts the engine again.
+    dispatch(effMainsChanged, 0, 1);
+    Buffers b(2, 2, 64);
+    run(b, 64);
+    EXPECT_EQ(b.out[0], b.in[0]);
+}
+
+TEST_F(PluginProcess, RequestStopWithoutProcessCallsStopsAtOnce) {
+    ASSERT_NE(open(), nullptr);
+    resume();
+    dispatch(effMainsChanged, 0, 0);
+    object().app().request_stop();  // nothing to stop
+    dispatch(effMainsChanged, 0, 1);
+    object().halt_rendering();  // the host stopped calling process
+    object().app().request_stop();
+    EXPECT_EQ(object().app().audio_master(), nullptr);
+}
+
+}  // namespace
+}  // namespace tf
