@@ -162,13 +162,8 @@ void TfVst::getParameterLabel(std::int32_t, char* text) { copy_text(text, {}, pa
 void TfVst::getParameterDisplay(std::int32_t, char* text) { copy_text(text, {}, param_text_limit); }
 void TfVst::getParameterName(std::int32_t, char* text) { copy_text(text, {}, param_text_limit); }
 bool TfVst::canParameterBeAutomated(std::int32_t index) { return index >= 0 && index < numParams; }
-void TfVst::setParameter(std::int32_t index, float) {
-    if (index < 0 || index >= numParams) return;
-}
-float TfVst::getParameter(std::int32_t index) {
-    if (index < 0 || index >= numParams) return 0.0f;
-    return 0.0f;
-}
+void TfVst::setParameter(std::int32_t, float) {}
+float TfVst::getParameter(std::int32_t) { return 0.0f; }
 
 // The bank and program state goes through the patch parameters; until they
 // exist there is nothing to store and nothing to restore.
