@@ -70,18 +70,17 @@ public:
 
     // Programs. set_program switches the manager, tells "Program" and
     // "Program Name", switches the sub-containers that follow program
-    // changes, then runs program_changed_hook (controls, the panel).
+    // changes and the controls, then runs program_changed_hook (the panel).
     void set_program(int program);
     int current_program() const;
     // The stored name or "Patch %3d"; -1 means the current program.
     std::string program_name(int program) const;
     // Renaming the current program tells "Program" and "Program Name".
     void set_program_name(int program, std::string name);
-    // Names first..last "(Copy k) <current name>" with k from 1, then lets
-    // copy_programs_hook copy control values, then the patch parameters.
+    // Names first..last "(Copy k) <current name>" with k from 1, then the
+    // controls and the patch parameters copy their current values there.
     void copy_current_program(int first, int last);
     std::function<void(CContainer&, int program)> program_changed_hook;
-    std::function<void(CContainer&, int first, int last)> copy_programs_hook;
     // "Skin" (0), "Program" (1), "Program Name" (2), made on first use.
     parameter_cug_xtra& builtin_parameter(int id);
 

@@ -4,6 +4,7 @@
 
 #include "document/container.h"
 #include "document/container_parameter.h"
+#include "document/control.h"
 
 namespace tf {
 
@@ -27,6 +28,8 @@ void CContainer::set_program(int program) {
     for (const auto& child : children) {
         if (auto* sub = dynamic_cast<CContainer*>(child.get())) {
             if (!sub->ignore_program_change) sub->set_program(program);
+        } else if (auto* control = dynamic_cast<CControl*>(child.get())) {
+            control->on_program_change();
         }
     }
     if (program_changed_hook) program_changed_hook(*this, program);
@@ -58,7 +61,8 @@ void CContainer::copy_current_program(int first, int last) {
         std::snprintf(prefix, sizeof prefix, "(Copy %d) ", k++);
         m.set_program_name(i, prefix + source);
     }
-    if (copy_programs_hook) copy_programs_hook(*this, first, last);
+    for (const auto& child : children)
+        if (auto* control = dynamic_cast<CControl*>(child.get())) control->copy_current_slot(first, last);
     m.copy_programs(first, last);
 }
 
