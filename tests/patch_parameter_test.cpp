@@ -396,3 +396,39 @@ TEST(PatchParameterPrograms, BlockWritesTheRangeAndReadingPastSlot127Drops) {
 
 }  // namespace
 }  // namespace tf
+
+namespace tf {
+namespace {
+
+TEST(PatchManagerParameters, RemovingAModuleDeletesOnlyItsParameters) {
+    CPatchManager m;
+    CUG a, b;
+    TypedPin pa(PT_FLOAT, "1"), pb(PT_TEXT, "t");
+    pa.owner = &a;
+    pb.owner = &b;
+    a.title = "Cutoff";
+    m.get_or_create_parameter(pa, 0);
+    PatchParameter_base* kept = m.get_or_create_parameter(pb, 0);
+    EXPECT_EQ(m.parameters.at(0)->name, "Cutoff");
+    m.remove_module_parameters(&a);
+    ASSERT_EQ(m.parameters.size(), 1u);
+    EXPECT_EQ(m.parameters.begin()->second.get(), kept);
+}
+
+TEST(PatchManagerParameters, EnumListGoesToTheEngineAsMeta) {
+    CPatchManager m;
+    TypedPin pin(PT_ENUM, "0", "x,y");
+    auto* p = m.get_or_create_parameter(pin, 0);
+    lock_free_fifo q(128);
+    p->send_meta();  // no engine: nothing
+    m.set_engine_queue(&q);
+    p->send_meta();
+    my_msg_que_input_stream in(q);
+    EXPECT_EQ(in.read_int(), p->message_handle());
+    EXPECT_EQ(in.read_int(), make_tag("meta"));
+    EXPECT_EQ(in.read_text(), "x,y");
+    EXPECT_FALSE(in.more());
+}
+
+}  // namespace
+}  // namespace tf
