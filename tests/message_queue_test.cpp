@@ -144,8 +144,11 @@ TEST(MessageQueue, TwoThreadsPassEveryMessageInOrder) {
     std::atomic<bool> writer_done{false};
     std::thread reader([&] {
         while (received < count) {
+            // Read the flag before looking at the ring: a ring found empty
+            // after the writer had finished is empty for good.
+            const bool finished = writer_done.load();
             if (q.empty()) {
-                if (writer_done.load()) break;
+                if (finished) break;
                 continue;
             }
             my_msg_que_input_stream in(q);
