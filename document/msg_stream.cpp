@@ -52,7 +52,10 @@ std::uint8_t my_input_stream::read_byte() {
 std::string my_input_stream::read_text() {
     const std::int32_t count = read_int();
     // The largest queue holds 10000 bytes; a longer text is not a text.
-    if (count <= 0 || count > 5000) return {};
+    if (count <= 0 || count > 5000) {
+        damaged = true;
+        return {};
+    }
     std::string text;
     text.reserve(static_cast<std::size_t>(count - 1));
     for (std::int32_t i = 0; i < count; ++i) {

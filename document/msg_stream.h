@@ -50,6 +50,10 @@ public:
     // Back to the 8-bit code page. A count beyond what a queue can hold is
     // damage: the text reads as empty and nothing more is taken.
     std::string read_text();
+
+    // Set by a reader that met something it cannot read past (an unknown
+    // class, an impossible count): whatever follows cannot be trusted.
+    bool damaged = false;
 };
 
 // Writes one message into a queue. The bytes become visible to the reader

@@ -31,7 +31,7 @@ int deliver_ui_messages(lock_free_fifo& queue) {
         ui_msg_target* target = ui_msg_target::find(handle);
         const std::size_t before = in.consumed;
         if (target) target->OnMessage(tag, in);
-        if (!target || in.consumed == before || in.underrun) {
+        if (!target || in.consumed == before || in.underrun || in.damaged) {
             queue.discard_readable();
             break;
         }

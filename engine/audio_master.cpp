@@ -229,7 +229,8 @@ int TfAudioMaster::DrainMessages() {
         const std::int32_t tag = in.read_int();
         const std::size_t before = in.consumed;
         target->OnMessage(tag, in);
-        if (in.consumed == before || in.underrun) {  // a tag its addressee does not know
+        // A tag its addressee does not know, or a payload it could not read.
+        if (in.consumed == before || in.underrun || in.damaged) {
             message_queue_.discard_readable();
             break;
         }

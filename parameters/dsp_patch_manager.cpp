@@ -19,12 +19,13 @@ void dsp_patch_manager::OnMessage(std::int32_t tag, my_input_stream& s) {
     const std::int32_t id = s.read_int();
     auto p = make_dsp_patch_parameter(id);
     if (!p) {
-        // An unknown class leaves the record unread: say so by reading no
-        // further, so that the drain discards the rest of the queue.
+        // The record's length depends on its class: nothing after it can be read.
+        s.damaged = true;
         return;
     }
     p->manager = this;
     const std::int32_t own_handle = p->init_from_stream(s);
+    if (s.damaged) return;
     master_.RegisterTarget(p.get(), own_handle);
     controller_map.emplace(p->midi_controller_id, p.get());
     p->module = dynamic_cast<ug_base*>(master_.FindTarget(p->module_handle));

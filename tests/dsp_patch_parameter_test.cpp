@@ -163,3 +163,53 @@ TEST(DspPatchParameter, TextsAreNotAutomatable) {
 
 }  // namespace
 }  // namespace tf
+
+namespace tf {
+namespace {
+
+// Damaged "init" records: the engine must neither crash nor misread what follows.
+TEST(DspPatchManager, DamagedInitRecordsAreDroppedWithTheRestOfTheQueue) {
+    TfAudioMaster master;
+    master.deliver_when_stopped = false;  // drain by hand below
+    dsp_patch_manager dsp(master);
+    master.RegisterTarget(&dsp, 500);
+    auto init = [&](std::int32_t engine_class, std::initializer_list<std::int32_t> ints, std::int32_t text_count) {
+        my_msg_que_output_stream s(master.message_queue(), 500, make_tag("init"));
+        s.write_int(engine_class);
+        for (std::int32_t v : ints) s.write_int(v);
+        if (text_count != 0) s.write_int(text_count);
+    };
+    init(99, {1, 2, 3}, 0);  // no such class
+    init(21, {600, 0, 0, -1}, 0);
+    EXPECT_EQ(master.DrainMessages(), 0);
+    EXPECT_TRUE(dsp.parameters.empty());
+    EXPECT_TRUE(master.message_queue().empty());
+
+    // An enum record whose list text claims two billion units is refused.
+    init(21, {601, 0, 0, -1}, 0x7fffffff);
+    EXPECT_EQ(master.DrainMessages(), 0);
+    EXPECT_EQ(master.FindTarget(601), nullptr);
+    EXPECT_TRUE(master.message_queue().empty());
+
+    // A whole float record after them is taken.
+    {
+        my_msg_que_output_stream s(master.message_queue(), 500, make_tag("init"));
+        s.write_int(22);
+        s.write_int(602);
+        s.write_int(12345);  // a module the engine does not know
+        s.write_int(0);
+        s.write_int(-1);
+        s.write_float(0.5f);
+        s.write_float(0.0f);
+        s.write_float(1.0f);
+    }
+    EXPECT_EQ(master.DrainMessages(), 1);
+    ASSERT_NE(master.FindTarget(602), nullptr);
+    auto* p = dynamic_cast<dsp_patch_parameter<float>*>(master.FindTarget(602));
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->pin, nullptr);
+    EXPECT_FLOAT_EQ(p->get_normalised(), 0.5f);
+}
+
+}  // namespace
+}  // namespace tf
