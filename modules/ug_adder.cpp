@@ -64,23 +64,53 @@ void ug_adder::process_static(int offset, int count) {
     if (sleep_countdown <= 0) SetProcessFunction(&ug_base::SleepCheck);
 }
 
-void ug_adder::process_running(int offset, int count) {
-    float* out = output_ptr + offset;
-    const float* first = running_[0] + offset;
-    for (int i = 0; i < count; ++i) out[i] = first[i];
-    for (std::size_t s = 1; s < running_.size(); ++s) {
-        const float* in = running_[s] + offset;
-        for (int i = 0; i < count; ++i) out[i] += in[i];
+namespace {
+
+// out = base + the sources, four sources per pass over the block so that the
+// output is loaded and stored once per four sources rather than once per source.
+void SumSources(float* out, const std::vector<const float*>& sources, int offset, int count, float base) {
+    const std::size_t n = sources.size();
+    std::size_t s = 0;
+    bool first = true;
+    while (s < n) {
+        const std::size_t left = n - s;
+        const float* a = sources[s] + offset;
+        if (left >= 4) {
+            const float* b = sources[s + 1] + offset;
+            const float* c = sources[s + 2] + offset;
+            const float* d = sources[s + 3] + offset;
+            if (first) {
+                for (int i = 0; i < count; ++i) out[i] = base + ((a[i] + b[i]) + (c[i] + d[i]));
+            } else {
+                for (int i = 0; i < count; ++i) out[i] += (a[i] + b[i]) + (c[i] + d[i]);
+            }
+            s += 4;
+        } else if (left >= 2) {
+            const float* b = sources[s + 1] + offset;
+            if (first) {
+                for (int i = 0; i < count; ++i) out[i] = base + (a[i] + b[i]);
+            } else {
+                for (int i = 0; i < count; ++i) out[i] += a[i] + b[i];
+            }
+            s += 2;
+        } else {
+            if (first) {
+                for (int i = 0; i < count; ++i) out[i] = base + a[i];
+            } else {
+                for (int i = 0; i < count; ++i) out[i] += a[i];
+            }
+            s += 1;
+        }
+        first = false;
     }
 }
 
+}  // namespace
+
+void ug_adder::process_running(int offset, int count) { SumSources(output_ptr + offset, running_, offset, count, 0.0f); }
+
 void ug_adder::process_running_with_static(int offset, int count) {
-    float* out = output_ptr + offset;
-    for (int i = 0; i < count; ++i) out[i] = static_sum_;
-    for (const float* source : running_) {
-        const float* in = source + offset;
-        for (int i = 0; i < count; ++i) out[i] += in[i];
-    }
+    SumSources(output_ptr + offset, running_, offset, count, static_sum_);
 }
 
 }  // namespace tf
