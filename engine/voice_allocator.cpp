@@ -55,10 +55,11 @@ int VoiceNoteOn(ug_container& container, std::uint32_t time, int channel, int no
                 v.release_time = static_cast<std::int32_t>(time);
                 SendToNoteSource(v, time, UET_VOICE_CUT, PackVoiceNote(channel, note, 64));
             }
-            if (oldest_note < 0 || v.start_time < voices[static_cast<std::size_t>(oldest_note)]->start_time)
+            if (oldest_note < 0 || v.start_time <= voices[static_cast<std::size_t>(oldest_note)]->start_time)
                 oldest_note = i;
+            // Among equals (voices never played or suspended) the lowest index wins.
             if (released && (longest_released < 0 ||
-                             v.release_time < voices[static_cast<std::size_t>(longest_released)]->release_time))
+                             v.release_time <= voices[static_cast<std::size_t>(longest_released)]->release_time))
                 longest_released = i;
         }
         if (static_cast<int>(voices.size()) < container.polyphony) {

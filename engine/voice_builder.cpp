@@ -121,6 +121,7 @@ void AnalyseVoices(ug_container& container) {
         note_source->TagDrumVoices(container);
         return;
     }
+    voice.release_time = 0;  // until its first note
     MarkVoiceModules(voice);
     if (note_source->MakesVoicesUpFront()) AddBoundaryAdders(container, voice);
     AddVoiceMonitor(container, voice);
@@ -128,6 +129,7 @@ void AnalyseVoices(ug_container& container) {
 
 Voice& MakeVoice(ug_container& container) {
     auto made = std::make_unique<Voice>();
+    made->release_time = 0;  // never played: the first choice for a note, and suspended once silent
     made->voice_number = static_cast<std::int32_t>(container.voices.size());
     Voice& voice = *made;
     container.voices.push_back(std::move(made));
