@@ -3,7 +3,9 @@
 // Midi to CV -> Oscillator -> VCA <- ADSR, VCA -> SV Filter -> recorder,
 // all in one container, driven by MIDI into the Midi to CV's input.
 
+#include <cmath>
 #include <cstdint>
+#include <span>
 #include <utility>
 #include <vector>
 
