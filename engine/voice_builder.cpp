@@ -145,7 +145,14 @@ Voice& MakeVoice(ug_container& container) {
         if (m == first.note_source) voice.note_source = c;
         pairs.emplace_back(m, c);
     }
-    for (const auto& [original, clone] : pairs) clone->CloneConnections(original, pairs);
+    // Copies inside copied containers are wired by the same map.
+    for (std::size_t i = 0; i < pairs.size(); ++i)
+        if (auto* inner = dynamic_cast<ug_container*>(pairs[i].second))
+            pairs.insert(pairs.end(), inner->inner_clones().begin(), inner->inner_clones().end());
+    const std::size_t outer_count = static_cast<std::size_t>(std::count_if(
+        first.modules.begin(), first.modules.end(), [](const ug_base* m) { return IsVoiceModule(m); }));
+    for (std::size_t i = 0; i < outer_count && i < pairs.size(); ++i)
+        pairs[i].second->CloneConnections(pairs[i].first, pairs);
     return voice;
 }
 
