@@ -22,7 +22,7 @@ ug_notesource::ug_notesource() {
 }
 
 void ug_notesource::ListInterface(InterfaceList& list) {
-    list.emplace_back(&midi_in, "MIDI In", DR_IN, PT_MIDI, "0", "", 0, "");
+    list.emplace_back(&midi_in, "MIDI In", DR_IN, PT_MIDI, "", "", 0, "");
     list.emplace_back(&midi_in.channel, "Channel", DR_IN, PT_ENUM, "-1",
                       "All=-1,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16", PF_VOICE_INPUT | PF_FLAG_002, "MIDI Channel");
 }

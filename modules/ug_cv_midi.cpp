@@ -23,7 +23,7 @@ void ug_cv_midi::ListInterface(InterfaceList& list) {
                       &velocity_);
     list.emplace_back(&channel_, "Channel", DR_IN, PT_ENUM, "0", "All=-1,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16",
                       PF_VOICE_INPUT | PF_FLAG_002, "MIDI Channel");
-    list.emplace_back(&midi_out_, "MIDI Out", DR_OUT, PT_MIDI, "0", "", 0, "");
+    list.emplace_back(&midi_out_, "MIDI Out", DR_OUT, PT_MIDI, "", "", 0, "");
     list.emplace_back(&freq_scale_, "Freq Scale", DR_PARAMETER, PT_ENUM, "0", "1 Volt/Octave, 1 Volt/kHz ", 0,
                       "Switches between 1 Volt per Octave or 1 Volt per kHz response.");
 }

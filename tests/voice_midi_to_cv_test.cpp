@@ -265,6 +265,24 @@ TEST(TriggerToMidi, RisingGateSendsTheNoteAndFallingGateEndsIt) {
     EXPECT_EQ(rec->midi[1], Msg(0x80, 69, 64));
 }
 
+TEST(TriggerToMidi, PinsAreDeclaredInStoredOrder) {
+    ug_cv_midi unit;
+    const InterfaceList list = unit.GetInterface();
+    const struct { const char* name; int direction; int type; const char* def; int flags; } pins[] = {
+        {"Gate", DR_IN, PT_AUDIO, "0", 1},      {"Pitch", DR_IN, PT_AUDIO, "5", 1},
+        {"Velocity", DR_IN, PT_AUDIO, "5", 1},  {"Channel", DR_IN, PT_ENUM, "0", 3},
+        {"MIDI Out", DR_OUT, PT_MIDI, "", 0},   {"Freq Scale", DR_PARAMETER, PT_ENUM, "0", 0}};
+    ASSERT_EQ(list.size(), std::size(pins));
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        EXPECT_EQ(list[i].name, pins[i].name);
+        EXPECT_EQ(list[i].direction, pins[i].direction) << pins[i].name;
+        EXPECT_EQ(list[i].data_type, pins[i].type) << pins[i].name;
+        EXPECT_EQ(list[i].default_text, pins[i].def) << pins[i].name;
+        EXPECT_EQ(list[i].flags, pins[i].flags) << pins[i].name;
+    }
+    EXPECT_EQ(list[5].range, "1 Volt/Octave, 1 Volt/kHz ");
+}
+
 TEST(TriggerToMidi, NoteNumbersFromPitch) {
     EXPECT_EQ(ug_cv_midi::NoteOfPitch(0.5f, false), 69);
     EXPECT_EQ(ug_cv_midi::NoteOfPitch(0.6f, false), 81);
