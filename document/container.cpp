@@ -97,9 +97,14 @@ void CContainer::read_children(CArchive& ar) {
         for (ArchiveObject* object : ar.ReadObjectList()) adopt_read_child(ar, object);
         return;
     }
-    // The patch manager has no record in this build: only a null reference
-    // reads; a real one is refused by the archive as a class it cannot make.
-    if (v > 95269) ar.ReadObject("CPatchManager");
+    if (v > 95269) {
+        if (auto* manager = dynamic_cast<CPatchManager*>(ar.ReadObject("CPatchManager"))) {
+            if (auto owned = ar.adopt_as(manager)) {
+                patch_manager = std::move(owned);
+                patch_manager->container = this;
+            }
+        }
+    }
     if (v < 95321) {
         const std::int32_t count = ar.ReadInt();
         for (std::int32_t i = 0; i < count; ++i) {
@@ -153,7 +158,11 @@ void CContainer::read_old_program_names(CArchive& ar) {
 }
 
 void CContainer::write_children(CArchive& ar) const {
-    ar.WriteObject(nullptr);  // the patch manager, until it has a record of its own
+    // A manager made after loading (not stored) is written only when it holds
+    // something, so that a patch without one writes back unchanged.
+    const bool store_manager =
+        patch_manager && (patch_manager->loaded_from_archive || !patch_manager->parameters.empty());
+    ar.WriteObject(store_manager ? patch_manager.get() : nullptr);
     for (auto it = children.rbegin(); it != children.rend(); ++it)
         if (!dynamic_cast<const CLine2*>(it->get())) ar.WriteObject(it->get());
     for (const auto& child : children)

@@ -8,11 +8,14 @@
 // writer stores the non-wires last to first and then the wires first to
 // last, which the same rule turns back into the order in memory.
 
+#include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "document/cug.h"
+#include "document/container_parameter.h"
 #include "document/patch_manager.h"
 
 namespace tf {
@@ -65,7 +68,25 @@ public:
     // Holds a module of the given type (by type name), directly.
     bool holds_type(std::string_view type_name) const;
 
+    // Programs. set_program switches the manager, tells "Program" and
+    // "Program Name", switches the sub-containers that follow program
+    // changes and the controls, then runs program_changed_hook (the panel).
+    void set_program(int program);
+    int current_program() const;
+    // The stored name or "Patch %3d"; -1 means the current program.
+    std::string program_name(int program) const;
+    // Renaming the current program tells "Program" and "Program Name".
+    void set_program_name(int program, std::string name);
+    // Names first..last "(Copy k) <current name>" with k from 1, then the
+    // controls and the patch parameters copy their current values there.
+    void copy_current_program(int first, int last);
+    std::function<void(CContainer&, int program)> program_changed_hook;
+    // "Skin" (0), "Program" (1), "Program Name" (2), made on first use.
+    parameter_cug_xtra& builtin_parameter(int id);
+
 private:
+    void notify_builtin(int id);
+    std::array<std::unique_ptr<parameter_cug_xtra>, 3> builtin_parameters_;
     bool root_loaded_added_ = false;
     void read_children(CArchive& ar);
     void write_children(CArchive& ar) const;

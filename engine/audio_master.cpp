@@ -5,6 +5,7 @@
 #include <cmath>
 #include <thread>
 
+#include "document/msg_stream.h"
 #include "engine/block_size.h"
 #include "engine/ug_base.h"
 #include "engine/ug_container.h"
@@ -166,8 +167,11 @@ void TfAudioMaster::PostUiNotify(ug_base* module, int code, std::int32_t value) 
     if (e == ring_read_.load(std::memory_order_acquire)) {
         for (int i = 0; i < 50 && e == ring_read_.load(std::memory_order_acquire); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        if (e == ring_read_.load(std::memory_order_acquire))  // still full: lose the oldest
-            ring_read_.store((e + 1) % notify_ring_size, std::memory_order_release);
+        // Still full: lose the oldest. The audio thread may be taking that
+        // very entry; whichever side moves the read index first wins, and
+        // either way a slot is free afterwards.
+        int expected = e;
+        ring_read_.compare_exchange_strong(expected, (e + 1) % notify_ring_size, std::memory_order_acq_rel);
     }
     ring_[static_cast<std::size_t>(e)] = NotifyEntry{module, code, value};
     ring_write_.store(e, std::memory_order_release);
@@ -179,9 +183,12 @@ void TfAudioMaster::DeliverNotifications() {
     const int w = ring_write_.load(std::memory_order_acquire);
     int r = ring_read_.load(std::memory_order_relaxed);
     while (r != w) {
-        r = (r + 1) % notify_ring_size;
-        const NotifyEntry entry = ring_[static_cast<std::size_t>(r)];
-        ring_read_.store(r, std::memory_order_release);
+        const int next = (r + 1) % notify_ring_size;
+        const NotifyEntry entry = ring_[static_cast<std::size_t>(next)];
+        // The editor may have discarded this entry while it was copied (a ring
+        // that stayed full); the failed exchange then reloads the read index.
+        if (!ring_read_.compare_exchange_strong(r, next, std::memory_order_acq_rel)) continue;
+        r = next;
         entry.module->AddEvent(now, UET_UI_NOTIFY, entry.code, entry.value, nullptr, true);
     }
 }
@@ -204,8 +211,34 @@ void TfAudioMaster::RequestDrain() {
     }
 }
 
-void TfAudioMaster::DrainMessages() {
+int TfAudioMaster::DrainMessages() {
+    // A handler that sends while the engine is stopped drains again from
+    // inside this loop; the outer loop picks those messages up instead.
+    if (draining_) return 0;
+    draining_ = true;
+    int delivered = 0;
+    my_msg_que_input_stream in(message_queue_);
+    while (in.more()) {
+        const std::int32_t handle = in.read_int();
+        dsp_msg_target* target = FindTarget(handle);
+        if (!target) {
+            // Nothing says how long the payload is: the rest cannot be read.
+            message_queue_.discard_readable();
+            break;
+        }
+        const std::int32_t tag = in.read_int();
+        const std::size_t before = in.consumed;
+        target->OnMessage(tag, in);
+        // A tag its addressee does not know, or a payload it could not read.
+        if (in.consumed == before || in.underrun || in.damaged) {
+            message_queue_.discard_readable();
+            break;
+        }
+        ++delivered;
+    }
+    draining_ = false;
     if (message_drain_) message_drain_(*this);
+    return delivered;
 }
 
 void TfAudioMaster::RequestBlockCallback() {

@@ -19,6 +19,7 @@
 #include "engine/lookup_table.h"
 #include "engine/samp_block.h"
 #include "engine/time_info.h"
+#include "engine/ui_to_dsp_que.h"
 
 namespace tf {
 
@@ -74,7 +75,16 @@ public:
     // Reads the editor-to-engine message queue; the queue itself is plugged in
     // by whoever owns it (called with the master after the notify ring drains).
     void SetMessageDrain(std::function<void(TfAudioMaster&)> drain) { message_drain_ = std::move(drain); }
-    void DrainMessages();
+    // Hands every message of the master's queue to its target (the reading
+    // thread: audio while running, the sender while stopped), then runs the
+    // plugged-in drain. Returns the messages delivered from the queue.
+    int DrainMessages();
+    // The editor-to-engine queue. Editor thread writes, the drain reads.
+    ui_to_dsp_que& message_queue() { return message_queue_; }
+    // The engine-to-editor queue the application owns; null when none is
+    // plugged in (engine-side senders then send nothing). Build time.
+    void SetUiQueue(lock_free_fifo* queue) { ui_queue_ = queue; }
+    lock_free_fifo* ui_queue() const { return ui_queue_; }
     // Called at the start of a block when app_callback_due is set.
     void SetBlockCallback(std::function<void()> callback) { block_callback_ = std::move(callback); }
     void RequestBlockCallback();
@@ -132,6 +142,9 @@ private:
     std::atomic<int> ring_read_{0};
     std::atomic<int> ring_write_{0};
 
+    ui_to_dsp_que message_queue_{*this};
+    lock_free_fifo* ui_queue_ = nullptr;
+    bool draining_ = false;
     EventPool pool_;
     std::map<std::int32_t, dsp_msg_target*> handles_;
     std::unique_ptr<ErrorQueue> own_errors_;

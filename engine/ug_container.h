@@ -44,6 +44,12 @@ public:
     void Open() override;
     void Close() override;
     void HandleEvent(ug_event* e) override;
+    // A container that is itself a voice module: its clone holds, in its
+    // voice 0, copies of the voice modules of this container's voice 0, which
+    // CloneConnections wires like the originals.
+    std::unique_ptr<ug_base> Clone() override;
+    void CloneConnections(ug_base* clone_of, const std::vector<std::pair<ug_base*, ug_base*>>& clone_map) override;
+    const std::vector<std::pair<ug_base*, ug_base*>>& inner_clones() const { return inner_clones_; }
 
     // Takes ownership; parent = this; appended to the last voice.
     ug_base* AddModule(std::unique_ptr<ug_base> module);
@@ -70,6 +76,8 @@ public:
 
 private:
     std::vector<std::unique_ptr<ug_base>> owned_;
+    // Set on a clone: (original inner module, its copy in this container).
+    std::vector<std::pair<ug_base*, ug_base*>> inner_clones_;
     ug_io_mod* io_mod_ = nullptr;
 };
 

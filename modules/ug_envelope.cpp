@@ -62,7 +62,9 @@ std::uint32_t ug_envelope_base::SampleTime(int offset) const {
 // --- Segments ---------------------------------------------------------------
 
 void ug_envelope_base::StartSegment(std::uint32_t time) {
-    const int offset = static_cast<int>(time - master->block_start);
+    // A segment can end on the first sample after the stretch, one past the
+    // block; the inputs read here are settled, so the block's last sample serves.
+    const int offset = std::clamp(static_cast<int>(time - master->block_start), 0, master->block_size - 1);
     auto value_now = [&](const UPlug* pin) { return GetSamplePtr(pin)->samples[offset]; };
     const int seg = current_segment_;
     const bool at_end = seg >= end_segment_;

@@ -441,9 +441,11 @@ TEST_F(GraphBuild, HooksRunForEachContainer) {
     add("test:note source", "N", box);
     std::vector<ug_container*> voiced;
     std::vector<ug_container*> split;
-    struct ResetHooks {
-        ~ResetHooks() { graph_build_hooks() = GraphBuildHooks{}; }
-    } reset;
+    // The hooks installed by the engine's own parts come back afterwards.
+    struct RestoreHooks {
+        GraphBuildHooks saved = graph_build_hooks();
+        ~RestoreHooks() { graph_build_hooks() = saved; }
+    } restore;
     graph_build_hooks().make_voices = [&](ug_container& c) { voiced.push_back(&c); };
     graph_build_hooks().drum_split = [&](ug_container& c) { split.push_back(&c); };
     build();
