@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -124,35 +123,27 @@ std::intptr_t TfVst::dispatcher(std::int32_t opcode, std::int32_t index, std::in
 void TfVst::setProgram(std::int32_t program) {
     if (program < 0 || program >= numPrograms) return;
     curProgram = program;
-    if (main_container && main_container->patch_manager) main_container->patch_manager->set_current_program(program);
+    if (main_container) main_container->set_program(program);
 }
 
 void TfVst::setProgramName(const char* name) {
-    if (!main_container) return;
-    main_container->ensure_patch_manager().set_program_name(curProgram, std::string(name).substr(0, program_name_limit));
+    if (main_container) main_container->set_program_name(curProgram, std::string(name).substr(0, program_name_limit));
 }
 
 void TfVst::getProgramName(char* name) {
-    const std::string text = main_container && main_container->patch_manager
-                                 ? main_container->patch_manager->program_name(curProgram)
-                                 : std::string();
-    copy_text(name, text, program_name_limit);
+    copy_text(name, main_container ? main_container->program_name(curProgram) : std::string(), program_name_limit);
 }
 
 bool TfVst::getProgramNameIndexed(std::int32_t, std::int32_t index, char* text) {
     std::string name;
-    if (index >= 0 && index < PROGRAM_SLOTS && main_container && main_container->patch_manager)
-        name = main_container->patch_manager->program_name(index);
+    if (index >= 0 && index < PROGRAM_SLOTS && main_container) name = main_container->program_name(index);
     copy_text(text, name, program_name_limit);
     return true;
 }
 
 bool TfVst::copyProgram(std::int32_t destination) {
     if (destination < 0 || destination >= PROGRAM_SLOTS || !main_container) return false;
-    CPatchManager& manager = main_container->ensure_patch_manager();
-    char name[300];
-    std::snprintf(name, sizeof name, "(Copy %d) %s", 1, manager.program_name(curProgram).c_str());
-    manager.set_program_name(destination, name);
+    main_container->copy_current_program(destination, destination);
     return true;
 }
 

@@ -129,6 +129,7 @@ TEST_F(PluginEffect, ProgramsOutsideTheCountAreIgnored) {
     spec.patch_select = true;
     spec.program_count = 4;
     ASSERT_NE(open(spec), nullptr);
+    EXPECT_EQ(text(effGetProgramNameIndexed, 2), "Patch   3");  // the default name counts from 1
     dispatch(effSetProgram, 0, 3);
     EXPECT_EQ(dispatch(effGetProgram), 3);
     dispatch(effSetProgram, 0, 4);
