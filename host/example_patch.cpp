@@ -47,7 +47,7 @@ bool oscillator_available() {
     return type && type->dsp_factory;
 }
 
-std::vector<std::uint8_t> make_example_patch(const ExamplePatchSpec& spec) {
+std::vector<std::uint8_t> make_example_patch(const ExamplePatchSpec& layout) {
     std::unique_ptr<CDocOb> made_root = create_document_object("Container");
     auto* root_raw = dynamic_cast<CContainer*>(made_root.get());
     if (!root_raw) throw std::runtime_error("no container type");
@@ -55,35 +55,35 @@ std::vector<std::uint8_t> make_example_patch(const ExamplePatchSpec& spec) {
     std::unique_ptr<CContainer> root(root_raw);
     root->title = "Root";
 
-    auto* main = dynamic_cast<CContainer*>(add(*root, "Container", spec.title));
-    main->ignore_program_change = spec.ignore_program_change;
+    auto* main = dynamic_cast<CContainer*>(add(*root, "Container", layout.title));
+    main->ignore_program_change = layout.ignore_program_change;
     CUG* io = find_or_create_io_module(*main);
-    if (spec.patch_select) add(*root, "Patch Select", "Patch Select");
+    if (layout.patch_select) add(*root, "Patch Select", "Patch Select");
 
     // Input edges first (in order), each feeding the copy of every output it serves.
     std::vector<CUG*> copies;
-    for (int k = 0; k < spec.audio_outputs; ++k) copies.push_back(add(*main, "Float Adder", "Copy " + std::to_string(k)));
-    for (int i = 0; i < spec.audio_inputs; ++i) {
+    for (int k = 0; k < layout.audio_outputs; ++k) copies.push_back(add(*main, "Float Adder", "Copy " + std::to_string(k)));
+    for (int i = 0; i < layout.audio_inputs; ++i) {
         // A spare pin turns into a real one on its first wire, and a new spare appears.
         CPlug2& edge = spare(*io);
         bool wired = false;
-        for (int k = i; k < spec.audio_outputs; k += spec.audio_inputs) {
+        for (int k = i; k < layout.audio_outputs; k += layout.audio_inputs) {
             join(edge, pin(*copies[static_cast<std::size_t>(k)], "In"));
             wired = true;
         }
         if (!wired) join(edge, pin(*add(*main, "Float Adder", "Unused " + std::to_string(i)), "In"));
     }
-    if (spec.midi_in) {
+    if (layout.midi_in) {
         CUG* merge = add(*main, "MIDI Adder2", "MIDI Through");
         join(spare(*io), pin(*merge, "In"));
-        if (spec.midi_through) join(pin(*merge, "Out"), spare(*io));
+        if (layout.midi_through) join(pin(*merge, "Out"), spare(*io));
     }
-    if (spec.tone && !copies.empty() && oscillator_available()) {
+    if (layout.tone && !copies.empty() && oscillator_available()) {
         CUG* oscillator = add(*main, "Oscillator", "Tone");
         for (CUG* copy : copies) join(pin(*oscillator, "Audio Out"), pin(*copy, "In"));
     }
     for (CUG* copy : copies) join(pin(*copy, "Out"), spare(*io));
-    if (spec.feedback) {
+    if (layout.feedback) {
         CUG* a = add(*main, "Float Adder", "Loop A");
         CUG* b = add(*main, "Float Adder", "Loop B");
         join(pin(*a, "Out"), pin(*b, "In"));
@@ -91,10 +91,10 @@ std::vector<std::uint8_t> make_example_patch(const ExamplePatchSpec& spec) {
     }
 
     CTessaformDocVST doc;
-    doc.plugin_id = spec.plugin_id;
-    doc.plugin_flags = spec.plugin_flags;
-    doc.program_count = spec.program_count;
-    doc.vendor_name = spec.vendor_name;
+    doc.plugin_id = layout.plugin_id;
+    doc.plugin_flags = layout.plugin_flags;
+    doc.program_count = layout.program_count;
+    doc.vendor_name = layout.vendor_name;
     doc.set_root(std::move(root));
     return doc.write();
 }

@@ -35,6 +35,6 @@ bool oscillator_available();
 
 // The patch archive (the bytes of a ".dat" file). Throws std::runtime_error
 // when a module type it needs is not registered.
-std::vector<std::uint8_t> make_example_patch(const ExamplePatchSpec& spec);
+std::vector<std::uint8_t> make_example_patch(const ExamplePatchSpec& layout);
 
 }  // namespace tf

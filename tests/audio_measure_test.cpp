@@ -22,9 +22,9 @@ TEST(AudioMeasure, SineLevelAndFrequency) {
     EXPECT_NEAR(peak(x), 0.5, 1e-4);
     EXPECT_NEAR(zero_crossing_frequency(x, 44100), 440, 0.01);
     EXPECT_NEAR(peak_frequency(x, 44100), 440, 0.5);
-    auto spec = magnitude_spectrum(x);
-    EXPECT_NEAR(level_at_db(spec, 32768, 44100, 440, 5), to_db(0.5), 0.5);
-    EXPECT_LT(level_at_db(spec, 32768, 44100, 3000, 100), -80);
+    auto spectrum = magnitude_spectrum(x);
+    EXPECT_NEAR(level_at_db(spectrum, 32768, 44100, 440, 5), to_db(0.5), 0.5);
+    EXPECT_LT(level_at_db(spectrum, 32768, 44100, 3000, 100), -80);
 }
 
 TEST(AudioMeasure, SilenceHasNoFrequency) {

@@ -39,12 +39,12 @@ TEST_F(PluginEffect, HostAnsweringAnyVersionGetsOne) {
 }
 
 TEST_F(PluginEffect, RecordDescribesThePatch) {
-    PatchSpec spec;
-    spec.audio_inputs = 2;
-    spec.audio_outputs = 3;
-    spec.plugin_id = "AbCd";
-    spec.plugin_flags = PF_SYNTH;
-    ASSERT_NE(open(spec), nullptr);
+    PatchSpec layout;
+    layout.audio_inputs = 2;
+    layout.audio_outputs = 3;
+    layout.plugin_id = "AbCd";
+    layout.plugin_flags = PF_SYNTH;
+    ASSERT_NE(open(layout), nullptr);
     EXPECT_EQ(effect->magic, kEffectMagic);
     EXPECT_EQ(effect->numInputs, 2);
     EXPECT_EQ(effect->numOutputs, 3);
@@ -59,12 +59,12 @@ TEST_F(PluginEffect, RecordDescribesThePatch) {
 }
 
 TEST_F(PluginEffect, HostModulesAreAddedAndWiredToTheMainContainer) {
-    PatchSpec spec;
-    spec.audio_inputs = 2;
-    spec.audio_outputs = 3;
-    spec.midi_in = true;
-    spec.midi_through = false;
-    ASSERT_NE(open(spec), nullptr);
+    PatchSpec layout;
+    layout.audio_inputs = 2;
+    layout.audio_outputs = 3;
+    layout.midi_in = true;
+    layout.midi_through = false;
+    ASSERT_NE(open(layout), nullptr);
     CContainer& root = *object().app().document()->root();
     auto find = [&](const char* type) -> CUG* {
         for (const auto& child : root.children)
@@ -95,9 +95,9 @@ TEST_F(PluginEffect, HostModulesAreAddedAndWiredToTheMainContainer) {
 }
 
 TEST_F(PluginEffect, ShortPluginIdIsPaddedWithSpaces) {
-    PatchSpec spec;
-    spec.plugin_id = "";
-    ASSERT_NE(open(spec), nullptr);
+    PatchSpec layout;
+    layout.plugin_id = "";
+    ASSERT_NE(open(layout), nullptr);
     EXPECT_EQ(effect->uniqueID, 0x20202020);
     EXPECT_EQ(dispatch(effGetPlugCategory), kPlugCategUnknown);
 }
@@ -112,11 +112,11 @@ struct ProgramCase {
 class PluginPrograms : public PluginEffect, public ::testing::WithParamInterface<ProgramCase> {};
 
 TEST_P(PluginPrograms, CountFollowsPatchSelect) {
-    PatchSpec spec;
-    spec.patch_select = GetParam().patch_select;
-    spec.ignore_program_change = GetParam().ignore_program_change;
-    spec.program_count = GetParam().program_count;
-    ASSERT_NE(open(spec), nullptr);
+    PatchSpec layout;
+    layout.patch_select = GetParam().patch_select;
+    layout.ignore_program_change = GetParam().ignore_program_change;
+    layout.program_count = GetParam().program_count;
+    ASSERT_NE(open(layout), nullptr);
     EXPECT_EQ(effect->numPrograms, GetParam().expected);
 }
 
@@ -125,10 +125,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, PluginPrograms,
                                            ProgramCase{true, false, 16, 16}));
 
 TEST_F(PluginEffect, ProgramsOutsideTheCountAreIgnored) {
-    PatchSpec spec;
-    spec.patch_select = true;
-    spec.program_count = 4;
-    ASSERT_NE(open(spec), nullptr);
+    PatchSpec layout;
+    layout.patch_select = true;
+    layout.program_count = 4;
+    ASSERT_NE(open(layout), nullptr);
     EXPECT_EQ(text(effGetProgramNameIndexed, 2), "Patch   3");  // the default name counts from 1
     dispatch(effSetProgram, 0, 3);
     EXPECT_EQ(dispatch(effGetProgram), 3);
@@ -144,13 +144,13 @@ TEST_F(PluginEffect, ProgramsOutsideTheCountAreIgnored) {
 }
 
 TEST_F(PluginEffect, EffectNameGetsTheSuffixUnlessOwnNames) {
-    PatchSpec spec;
-    spec.title = "Twenty-five characters!!!";
-    ASSERT_EQ(spec.title.size(), 25u);
-    ASSERT_NE(open(spec), nullptr);
+    PatchSpec layout;
+    layout.title = "Twenty-five characters!!!";
+    ASSERT_EQ(layout.title.size(), 25u);
+    ASSERT_NE(open(layout), nullptr);
     const std::string name = text(effGetEffectName);
     // The suffixed name with its terminating zero fits the interface's 32 bytes.
-    EXPECT_EQ(name, spec.title.substr(0, 19) + " - Tessaform");
+    EXPECT_EQ(name, layout.title.substr(0, 19) + " - Tessaform");
     EXPECT_LE(name.size(), kVstMaxEffectNameLen - 1);
     EXPECT_EQ(text(effGetVendorString), std::string("Tessaform ") + TfVst::maker_address);
     EXPECT_EQ(text(effGetProductString), "");
@@ -158,20 +158,20 @@ TEST_F(PluginEffect, EffectNameGetsTheSuffixUnlessOwnNames) {
 }
 
 TEST_F(PluginEffect, OwnNamesAreCutTo31Characters) {
-    PatchSpec spec;
-    spec.title = std::string(40, 'N');
-    spec.plugin_flags = PF_OWN_NAMES;
-    spec.vendor_name = "Somebody";
-    ASSERT_NE(open(spec), nullptr);
+    PatchSpec layout;
+    layout.title = std::string(40, 'N');
+    layout.plugin_flags = PF_OWN_NAMES;
+    layout.vendor_name = "Somebody";
+    ASSERT_NE(open(layout), nullptr);
     EXPECT_EQ(text(effGetEffectName), std::string(31, 'N'));
     EXPECT_EQ(text(effGetVendorString), "Somebody");
 }
 
 TEST_F(PluginEffect, CanDoComparesTheWholeText) {
-    PatchSpec spec;
-    spec.midi_in = true;
-    spec.midi_through = false;
-    ASSERT_NE(open(spec), nullptr);
+    PatchSpec layout;
+    layout.midi_in = true;
+    layout.midi_through = false;
+    ASSERT_NE(open(layout), nullptr);
     struct Case {
         const char* text;
         intptr_t answer;
@@ -184,9 +184,9 @@ TEST_F(PluginEffect, CanDoComparesTheWholeText) {
 }
 
 TEST_F(PluginEffect, CanDoFollowsMidiPinsAndTimeFlag) {
-    PatchSpec spec;
-    spec.plugin_flags = PF_SENDS_TIME_INFO;
-    ASSERT_NE(open(spec), nullptr);
+    PatchSpec layout;
+    layout.plugin_flags = PF_SENDS_TIME_INFO;
+    ASSERT_NE(open(layout), nullptr);
     EXPECT_EQ(dispatch(effCanDo, 0, 0, const_cast<char*>("sendVstMidiEvent")), 1);
     EXPECT_EQ(dispatch(effCanDo, 0, 0, const_cast<char*>("sendVstTimeInfo")), 1);
 }
@@ -200,10 +200,10 @@ struct PinCase {
 class PluginOutputPins : public PluginEffect, public ::testing::WithParamInterface<PinCase> {};
 
 TEST_P(PluginOutputPins, StereoOnlyForEvenCounts) {
-    PatchSpec spec;
-    spec.audio_outputs = GetParam().outputs;
-    spec.plugin_flags = GetParam().flags;
-    ASSERT_NE(open(spec), nullptr);
+    PatchSpec layout;
+    layout.audio_outputs = GetParam().outputs;
+    layout.plugin_flags = GetParam().flags;
+    ASSERT_NE(open(layout), nullptr);
     for (int i = 0; i < GetParam().outputs; ++i) {
         VstPinProperties p;
         std::memset(&p, 0x55, sizeof p);

@@ -87,18 +87,18 @@ TEST(PluginLibrary, NoUnresolvedSymbols) {
 
 class PluginBundle : public ::testing::Test {
 protected:
-    std::string make_dat(const PatchSpec& spec, const std::string& name = "Through") {
+    std::string make_dat(const PatchSpec& layout, const std::string& name = "Through") {
         const std::string path = folder.file(name + ".dat");
-        plugin_test::write_file(path, plugin_test::make_patch(spec));
+        plugin_test::write_file(path, plugin_test::make_patch(layout));
         return path;
     }
     plugin_test::TempFolder folder;
 };
 
 TEST_F(PluginBundle, BundledPluginRendersItsInputAndMidiSampleExact) {
-    PatchSpec spec;
-    spec.title = "Through";
-    const std::string dat = make_dat(spec);
+    PatchSpec layout;
+    layout.title = "Through";
+    const std::string dat = make_dat(layout);
     // The bundle lives in another folder than its ".dat": only the section can feed it.
     plugin_test::TempFolder elsewhere;
     const std::string plugin = elsewhere.file("Through.so");
@@ -150,9 +150,9 @@ TEST_F(PluginBundle, CopiedAndStrippedBundlesKeepTheirPatch) {
 
 TEST_F(PluginBundle, RuntimeFindsTheDataFileBesideIt) {
     std::filesystem::copy_file(runtime, folder.file("Beside.so"));
-    PatchSpec spec;
-    spec.title = "Beside";
-    make_dat(spec, "Beside");
+    PatchSpec layout;
+    layout.title = "Beside";
+    make_dat(layout, "Beside");
     auto host = VstHost::load_library(folder.file("Beside.so"));
     EXPECT_EQ(host->effect_name(), "Beside - Tessaform");
 }

@@ -54,10 +54,10 @@ TEST_F(PluginProcess, ProcessBeforeResumeLeavesBuffersUntouched) {
 }
 
 TEST_F(PluginProcess, AudioPassesThroughSampleForSample) {
-    PatchSpec spec;
-    spec.audio_inputs = 2;
-    spec.audio_outputs = 3;
-    ASSERT_NE(open(spec), nullptr);
+    PatchSpec layout;
+    layout.audio_inputs = 2;
+    layout.audio_outputs = 3;
+    ASSERT_NE(open(layout), nullptr);
     resume(44100.0f, 300);
     Buffers b(2, 3, 300, 9.0f);
     run(b, 300);
@@ -243,9 +243,9 @@ TEST_F(PluginProcess, SuspendWaitsForAProcessCallInFlight) {
 }
 
 TEST_F(PluginProcess, FeedbackPatchShowsTheBuildErrorOnEachResumeAndStaysSilent) {
-    PatchSpec spec;
-    spec.feedback = true;
-    ASSERT_NE(open(spec), nullptr);
+    PatchSpec layout;
+    layout.feedback = true;
+    ASSERT_NE(open(layout), nullptr);
     MessageCapture messages;
     resume();
     ASSERT_EQ(messages.messages().size(), 1u);
@@ -361,9 +361,9 @@ namespace {
 
 TEST_F(PluginProcess, ExamplePatchPlaysItsOscillatorOverTheInputs) {
     if (!oscillator_available()) GTEST_SKIP() << "no \"Oscillator\" in this build";
-    PatchSpec spec;
-    spec.tone = true;
-    ASSERT_NE(open(spec), nullptr);
+    PatchSpec layout;
+    layout.tone = true;
+    ASSERT_NE(open(layout), nullptr);
     resume(48000.0f, 512);
     const int frames = 48000;
     Buffers b(2, 2, frames);

@@ -32,14 +32,14 @@ int run_example(int argc, char** argv) {
         std::fprintf(stderr, "tessaform example: no output given (-o NAME.dat)\n");
         return 2;
     }
-    ExamplePatchSpec spec;
-    spec.title = "Tessaform Example";
-    spec.plugin_id = "TfEx";
-    spec.plugin_flags = 0x3;  // a synth with stereo outputs
-    spec.tone = tone;
+    ExamplePatchSpec layout;
+    layout.title = "Tessaform Example";
+    layout.plugin_id = "TfEx";
+    layout.plugin_flags = 0x3;  // a synth with stereo outputs
+    layout.tone = tone;
     if (tone && !oscillator_available())
         std::fprintf(stderr, "tessaform example: no \"Oscillator\" module in this build; the patch passes through only\n");
-    const std::vector<std::uint8_t> bytes = make_example_patch(spec);
+    const std::vector<std::uint8_t> bytes = make_example_patch(layout);
     std::ofstream file(out, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     file.close();

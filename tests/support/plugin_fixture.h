@@ -51,8 +51,8 @@ protected:
         host_log = nullptr;
     }
 
-    AEffect* open(const PatchSpec& spec = {}) {
-        origin = plugin_test::write_data_file_origin(folder, "plugin", plugin_test::make_patch(spec));
+    AEffect* open(const PatchSpec& layout = {}) {
+        origin = plugin_test::write_data_file_origin(folder, "plugin", plugin_test::make_patch(layout));
         effect = tessaform_main(record_host, origin);
         return effect;
     }

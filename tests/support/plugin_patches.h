@@ -14,7 +14,7 @@
 namespace tf::plugin_test {
 
 using PatchSpec = ExamplePatchSpec;
-inline std::vector<std::uint8_t> make_patch(const PatchSpec& spec) { return make_example_patch(spec); }
+inline std::vector<std::uint8_t> make_patch(const PatchSpec& layout) { return make_example_patch(layout); }
 
 
 // A folder of its own under the test temp folder, removed with the object.
