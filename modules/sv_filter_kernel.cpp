@@ -28,12 +28,6 @@ void sv_group_weights::Compute(float F_, float Q_) {
 
 namespace {
 
-inline float4 Load(const float* p) {
-    float4 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
 inline void Store(float* p, float4 v) { std::memcpy(p, &v, sizeof v); }
 
 // The sum over the six terms: state part first, input part kept separate so

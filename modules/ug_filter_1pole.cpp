@@ -52,8 +52,8 @@ void ug_filter_1pole::InstallRoutine(bool pitch_running) {
 }
 
 void ug_filter_1pole_hp::InstallRoutine(bool pitch_running) {
-    if (pitch_running) SetProcessFunction(&ug_filter_1pole::process_running<true>);
-    else SetProcessFunction(&ug_filter_1pole::process_fixed<true>);
+    if (pitch_running) SetProcessFunction(&ug_filter_1pole_hp::process_running<true>);
+    else SetProcessFunction(&ug_filter_1pole_hp::process_fixed<true>);
 }
 
 void ug_filter_1pole::ResetNonFinite() {

@@ -92,7 +92,7 @@ TEST_P(FilterSettling, AnInputChangeWakesItAndItSettlesAgain) {
     const SettleCase& c = GetParam();
     Build(testing::Noise(2048, 0.5f), held);
     ASSERT_GT(RunUntilAsleep(3 * 44100), 0);
-    rig.source->Resume();  // noise again from the source's clock
+    rig.source->PlayAgain();  // noise again from the source's clock
     const auto woken = rig.Run(static_cast<std::size_t>(rig.block_size()), c.outputs);
     EXPECT_TRUE(rig.FilterInRunList());
     EXPECT_FALSE(rig.filter->sleeping);
@@ -114,7 +114,7 @@ TEST_P(FilterSettling, RecoversFromNonFiniteInput) {
     Build(signal, 0.0f);
     ASSERT_GT(RunUntilAsleep(4 * 44100), 0);
     for (std::size_t o = 0; o < c.outputs.size(); ++o) EXPECT_EQ(last[o][0], 0.0f) << o;
-    rig.source->Resume();
+    rig.source->PlayAgain();
     const auto again = rig.Run(2048, c.outputs);
     // The state was cleared, so the noise before the bad samples comes through finite.
     for (std::size_t i = 0; i < 100; ++i) ASSERT_TRUE(std::isfinite(again[0][i])) << i;
@@ -230,7 +230,7 @@ TEST(FilterControls, AllPassWakesWithoutAJumpAfterItsCutoffMoved) {
     ASSERT_FALSE(rig.FilterInRunList());
     rig.Set(1, "3");  // the steady state of the delays depends on the cutoff
     rig.Run(1024, 3);
-    rig.source->Resume();
+    rig.source->PlayAgain();
     const std::vector<float> woken = rig.Run(4096, 3);
     EXPECT_TRUE(rig.FilterInRunList());
     for (std::size_t i = 0; i < woken.size(); ++i) ASSERT_NEAR(woken[i], 0.5f, 1e-5f) << i;

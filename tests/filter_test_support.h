@@ -17,7 +17,7 @@ namespace tf::testing {
 
 // Plays `signal` from engine time 0 (running); after the last sample it
 // holds `hold_value` with a static notice, unless `loop` repeats the signal.
-// Resume() starts playing `signal` again from its beginning.
+// PlayAgain() starts playing `signal` again from its beginning.
 class PlaybackSource : public ug_base {
 public:
     std::unique_ptr<ug_base> Create() override { return std::make_unique<PlaybackSource>(); }
@@ -52,7 +52,7 @@ public:
     }
     void process_hold(int offset, int count) { std::fill(out + offset, out + offset + count, hold_value); }
     // From the module's clock: play the signal again from its start.
-    void Resume() {
+    void PlayAgain() {
         position = 0;
         SetProcessFunction(&PlaybackSource::process_play);
         GetPlug(0)->TransmitState(clock, ST_RUN);

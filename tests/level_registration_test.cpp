@@ -99,7 +99,9 @@ TEST(LevelRegistration, DeclarationDetailsThatArchivesRelyOn) {
     const auto& led = module_registry::instance().lookup("LED Indicator")->declarations;
     EXPECT_EQ(led[1].range, "100, 0, 10, 0");
     EXPECT_EQ(led[3].flags, 0x100);
-    EXPECT_EQ(typeid(*CreateModuleByName("Z-Filter obsolete")), typeid(ug_switch));
+    auto retired = CreateModuleByName("Z-Filter obsolete");
+    const ug_base& made = *retired;
+    EXPECT_EQ(typeid(made), typeid(ug_switch));
 }
 
 }  // namespace
