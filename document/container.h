@@ -9,7 +9,10 @@
 // last, which the same rule turns back into the order in memory.
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <span>
 #include <memory>
 #include <string>
 #include <vector>
@@ -84,10 +87,19 @@ public:
     // "Skin" (0), "Program" (1), "Program Name" (2), made on first use.
     parameter_cug_xtra& builtin_parameter(int id);
 
+    // Chunks (document/container_chunk.cpp): the values of the bank, or of
+    // the current program, as a host stores them. The bytes get_chunk answers
+    // stay valid until its next call or the container's destruction; empty
+    // when the chunk could not be made. set_chunk reads what it can, never
+    // throws, and answers 0.
+    std::span<const std::uint8_t> get_chunk(bool one_program);
+    int set_chunk(const void* data, std::size_t size, bool one_program);
+
 private:
     void notify_builtin(int id);
     std::array<std::unique_ptr<parameter_cug_xtra>, 3> builtin_parameters_;
     bool root_loaded_added_ = false;
+    std::vector<std::uint8_t> chunk_buffer_;
     void read_children(CArchive& ar);
     void write_children(CArchive& ar) const;
     void adopt_read_child(CArchive& ar, ArchiveObject* object);

@@ -156,13 +156,21 @@ bool TfVst::canParameterBeAutomated(std::int32_t index) { return index >= 0 && i
 void TfVst::setParameter(std::int32_t, float) {}
 float TfVst::getParameter(std::int32_t) { return 0.0f; }
 
-// The bank and program state goes through the patch parameters; until they
-// exist there is nothing to store and nothing to restore.
-std::int32_t TfVst::getChunk(void** data, bool) {
+// The main container writes and reads the chunks; it keeps the bytes handed
+// out until the next call. Neither lets an exception reach the host.
+std::int32_t TfVst::getChunk(void** data, bool one_program) {
     *data = nullptr;
-    return 0;
+    if (!main_container) return 0;
+    const std::span<const std::uint8_t> chunk = main_container->get_chunk(one_program);
+    if (chunk.empty() || chunk.size() > static_cast<std::size_t>(INT32_MAX)) return 0;
+    *data = const_cast<std::uint8_t*>(chunk.data());
+    return static_cast<std::int32_t>(chunk.size());
 }
-std::int32_t TfVst::setChunk(void*, std::int32_t, bool) { return 0; }
+
+std::int32_t TfVst::setChunk(void* data, std::int32_t size, bool one_program) {
+    if (!main_container || !data || size <= 0) return 0;
+    return main_container->set_chunk(data, static_cast<std::size_t>(size), one_program);
+}
 
 void TfVst::setSampleRate(float rate) {
     // A rate the engine cannot run at is ignored.
