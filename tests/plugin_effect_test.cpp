@@ -235,9 +235,9 @@ TEST_F(PluginEffect, ParameterCallsWithoutParametersAreHarmless) {
         effect->setParameter(effect, index, 0.5f);
         EXPECT_EQ(effect->getParameter(effect, index), 0.0f);
     }
-    void* chunk = reinterpret_cast<void*>(1);
-    EXPECT_EQ(dispatch(effGetChunk, 0, 0, &chunk), 0);
-    EXPECT_EQ(chunk, nullptr);
+    void* chunk = nullptr;  // without parameters the chunk still holds the program names
+    EXPECT_GT(dispatch(effGetChunk, 0, 0, &chunk), 0);
+    EXPECT_NE(chunk, nullptr);
     char bytes[16] = {};
     EXPECT_EQ(dispatch(effSetChunk, 1, sizeof bytes, bytes), 0);
     EXPECT_EQ(dispatch(effString2Parameter, 0, 0, bytes), 0);
