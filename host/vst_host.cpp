@@ -270,6 +270,8 @@ void VstHost::set_parameter(int index, float value) {
     if (effect_->setParameter) effect_->setParameter(effect_, index, value);
 }
 
+void VstHost::idle() { dispatch(effIdle); }
+
 void VstHost::start(double sample_rate, int max_block_size) {
     if (!(sample_rate >= 1000.0 && sample_rate <= 768000.0))
         throw VstHostError("sample rate " + std::to_string(sample_rate) + " is out of range (1000 to 768000)");

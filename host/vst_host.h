@@ -114,7 +114,11 @@ public:
     std::vector<uint8_t> get_chunk(bool one_program);
     intptr_t set_chunk(const std::vector<uint8_t>& data, bool one_program);
     float get_parameter(int index);
+    // Any thread: the plug-in tells its editor thread from its audio thread.
     void set_parameter(int index, float value);
+    // The host's idle call (effIdle), as a host's user-interface thread makes
+    // it now and then: the plug-in shows what its engine reported.
+    void idle();
 
     // Resumes the plug-in for processing at this rate and maximum block size:
     // sample rate, block size, effMainsChanged 1, effStartProcess. Throws when

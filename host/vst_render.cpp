@@ -1,7 +1,11 @@
 #include "host/vst_render.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <exception>
 #include <random>
+#include <thread>
 
 namespace tf {
 
@@ -9,6 +13,9 @@ PlanarAudio render_through_plugin(VstHost& plugin, const VstRenderSettings& sett
                                   const std::vector<TimedMidiMessage>& midi, const PlanarAudio& input,
                                   const RenderProgress& progress) {
     if (settings.frames < 0) throw VstHostError("render length is negative");
+    for (std::size_t i = 1; i < settings.automation.size(); ++i)
+        if (settings.automation[i].sample < settings.automation[i - 1].sample)
+            throw VstHostError("automation points are not in time order");
     // Counts as the plug-in reports them once resumed.
     plugin.start(settings.sample_rate, settings.block_size);
     const int outputs = plugin.active_outputs();
@@ -31,41 +38,69 @@ PlanarAudio render_through_plugin(VstHost& plugin, const VstRenderSettings& sett
     std::vector<VstMidiEvent> events;
     events.reserve(VstHost::kMaxEventsPerCall);
 
-    std::mt19937 rng(settings.split_seed);
-    std::uniform_int_distribution<int> slice(0, settings.block_size);
-
-    std::size_t next_event = 0;
-    int64_t pos = 0;
-    int64_t last_report = -1;
+    std::atomic<int64_t> done{0};
+    std::atomic<bool> finished{false};
+    std::exception_ptr failure;
     const int64_t total = settings.frames;
-    while (pos < total) {
-        int n = static_cast<int>(std::min<int64_t>(settings.block_size, total - pos));
-        if (settings.random_split) n = std::min(n, slice(rng));
 
-        events.clear();
-        while (next_event < midi.size() && midi[next_event].sample < pos + n &&
-               events.size() < std::size_t(VstHost::kMaxEventsPerCall)) {
-            const TimedMidiMessage& m = midi[next_event++];
-            VstMidiEvent e{};
-            e.type = kVstMidiType;
-            e.byteSize = kVstMidiEventByteSize;
-            e.deltaFrames = static_cast<int32_t>(std::max<int64_t>(m.sample - pos, 0));
-            for (int i = 0; i < 3; ++i) e.midiData[i] = static_cast<char>(m.bytes[i]);
-            events.push_back(e);
+    // The rendering thread: everything the host's audio thread does.
+    auto render = [&] {
+        try {
+            std::mt19937 rng(settings.split_seed);
+            std::uniform_int_distribution<int> slice(0, settings.block_size);
+            std::size_t next_event = 0;
+            std::size_t next_change = 0;
+            const std::vector<TimedParameterChange>& changes = settings.automation;
+            int64_t pos = 0;
+            while (pos < total) {
+                while (next_change < changes.size() && changes[next_change].sample <= pos) {
+                    plugin.set_parameter(changes[next_change].index, changes[next_change].value);
+                    ++next_change;
+                }
+                int n = static_cast<int>(std::min<int64_t>(settings.block_size, total - pos));
+                if (settings.random_split) n = std::min(n, slice(rng));
+                if (next_change < changes.size())
+                    n = static_cast<int>(std::min<int64_t>(n, changes[next_change].sample - pos));
+
+                events.clear();
+                while (next_event < midi.size() && midi[next_event].sample < pos + n &&
+                       events.size() < std::size_t(VstHost::kMaxEventsPerCall)) {
+                    const TimedMidiMessage& m = midi[next_event++];
+                    VstMidiEvent e{};
+                    e.type = kVstMidiType;
+                    e.byteSize = kVstMidiEventByteSize;
+                    e.deltaFrames = static_cast<int32_t>(std::max<int64_t>(m.sample - pos, 0));
+                    for (int i = 0; i < 3; ++i) e.midiData[i] = static_cast<char>(m.bytes[i]);
+                    events.push_back(e);
+                }
+                plugin.send_events(events.data(), static_cast<int>(events.size()));
+
+                for (int k = 0; k < inputs; ++k) in_ptrs[std::size_t(k)] = in[std::size_t(k)].data() + pos;
+                for (int k = 0; k < outputs; ++k) out_ptrs[std::size_t(k)] = out[std::size_t(k)].data() + pos;
+                plugin.process(in_ptrs.data(), out_ptrs.data(), n);
+                pos += n;
+                done.store(pos, std::memory_order_relaxed);
+            }
+        } catch (...) {
+            failure = std::current_exception();
         }
-        plugin.send_events(events.data(), static_cast<int>(events.size()));
+        finished.store(true, std::memory_order_release);
+    };
 
-        for (int k = 0; k < inputs; ++k) in_ptrs[std::size_t(k)] = in[std::size_t(k)].data() + pos;
-        for (int k = 0; k < outputs; ++k) out_ptrs[std::size_t(k)] = out[std::size_t(k)].data() + pos;
-        plugin.process(in_ptrs.data(), out_ptrs.data(), n);
-        pos += n;
-
-        if (progress && (pos - last_report >= static_cast<int64_t>(settings.sample_rate) / 4 || pos == total)) {
-            progress(pos, total);
-            last_report = pos;
+    std::thread audio_thread(render);
+    int64_t last_report = -1;
+    while (progress && !finished.load(std::memory_order_acquire)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const int64_t now = done.load(std::memory_order_relaxed);
+        if (progress && now != last_report && now < total) {
+            progress(now, total);
+            last_report = now;
         }
     }
+    audio_thread.join();
     plugin.stop();
+    if (failure) std::rethrow_exception(failure);
+    if (progress) progress(total, total);
     for (auto& c : out) c.resize(frames);
     return out;
 }

@@ -18,6 +18,14 @@ struct TimedMidiMessage {
     uint8_t bytes[3] = {0, 0, 0};
 };
 
+// A host automation point: setParameter(index, value) made from the
+// rendering thread just before the sample at `sample` is processed.
+struct TimedParameterChange {
+    int64_t sample = 0;  // samples before 0 go at 0
+    int32_t index = 0;
+    float value = 0.0f;
+};
+
 struct VstRenderSettings {
     double sample_rate = 44100.0;
     int block_size = 512;  // the block size declared to the plug-in
@@ -25,6 +33,9 @@ struct VstRenderSettings {
     // Cut each process call to a random size from 0 to block_size.
     bool random_split = false;
     uint32_t split_seed = 1;
+    // Ordered by sample. A process call never spans a change: the host block
+    // is cut at its sample, so that the plug-in sees it there exactly.
+    std::vector<TimedParameterChange> automation;
 };
 
 // Planar audio: one vector per channel.
@@ -34,6 +45,9 @@ using PlanarAudio = std::vector<std::vector<float>>;
 using RenderProgress = std::function<void(int64_t done, int64_t total)>;
 
 // Starts the plug-in, renders settings.frames samples and stops it again.
+// The process calls, the MIDI and the automation run on a rendering thread
+// of their own, as a host's audio thread would; the caller's thread (the
+// plug-in's user-interface thread) waits and reports progress.
 // `midi` must be ordered by sample; each message reaches the plug-in in the
 // process call that covers its sample, with deltaFrames its offset in that call
 // (messages before 0 go out at 0). Input channel k feeds plug-in input k; a

@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "host/vst_host.h"
+#include "tools/plugin_runtime.h"
 
 namespace tf {
 
@@ -66,9 +68,11 @@ std::string four_chars(int32_t id) {
 const char* can_do_text(int answer) { return answer > 0 ? "yes" : answer < 0 ? "no" : "don't know"; }
 
 void print_usage(FILE* out) {
-    std::fprintf(out, "usage: tessaform info PLUGIN.so\n"
+    std::fprintf(out, "usage: tessaform info PLUGIN.so|PATCH.dat|PATCH.txt\n"
                       "Loads a VST 2 plug-in and prints what a host sees: names, IDs, flags,\n"
-                      "channels, parameters, programs, category and canDo answers.\n");
+                      "channels, parameters (index, name, display, label, automatable),\n"
+                      "programs, category and canDo answers. A patch is bundled with the\n"
+                      "plug-in runtime first.\n");
 }
 
 }  // namespace
@@ -82,7 +86,8 @@ int run_info(int argc, char** argv) {
         print_usage(stderr);
         return 2;
     }
-    auto plugin = VstHost::load_library(argv[1]);
+    std::unique_ptr<TemporaryBundle> bundle;
+    auto plugin = open_plugin_or_patch(argv[1], bundle);
     VstHost& p = *plugin;
 
     std::printf("file:            %s\n", argv[1]);

@@ -6,9 +6,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 
 #include "document/patch_source.h"
 #include "host/patch_bundle.h"
+#include "host/vst_host.h"
 
 namespace tf {
 
@@ -52,6 +54,16 @@ bool looks_like_library(const std::string& path) {
     char magic[4] = {};
     in.read(magic, 4);
     return in.gcount() == 4 && std::memcmp(magic, "\x7f" "ELF", 4) == 0;
+}
+
+std::unique_ptr<VstHost> open_plugin_or_patch(const std::string& path, std::unique_ptr<TemporaryBundle>& bundle) {
+    const bool named_library = path.size() > 3 && path.compare(path.size() - 3, 3, ".so") == 0;
+    if (!named_library && !looks_like_library(path)) {
+        const std::string runtime = find_plugin_runtime({});
+        if (runtime.empty()) throw std::runtime_error("the plug-in runtime library was not found");
+        bundle = std::make_unique<TemporaryBundle>(path, runtime);
+    }
+    return VstHost::load_library(bundle ? bundle->path() : path);
 }
 
 }  // namespace tf

@@ -1,4 +1,5 @@
 #pragma once
+#include <memory>
 #include <string>
 
 namespace tf {
@@ -24,5 +25,12 @@ private:
 
 // True when the file starts like an ELF library (else it is taken for a patch).
 bool looks_like_library(const std::string& path);
+
+class VstHost;
+
+// Loads a plug-in library; any other file is taken for a patch and played
+// through a temporary bundle of it, which `bundle` keeps while the plug-in
+// lives. Throws when the runtime is missing or the plug-in cannot be loaded.
+std::unique_ptr<VstHost> open_plugin_or_patch(const std::string& path, std::unique_ptr<TemporaryBundle>& bundle);
 
 }  // namespace tf

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <numbers>
 #include <string>
+#include <thread>
 
 namespace tf::test {
 
@@ -169,6 +170,7 @@ void render(AEffect* e, float** in, float** out, int32_t n, bool add) {
 void process_replacing(AEffect* e, float** in, float** out, int32_t n) { render(e, in, out, n, false); }
 void process_accumulating(AEffect* e, float** in, float** out, int32_t n) { render(e, in, out, n, true); }
 void set_parameter(AEffect* e, int32_t index, float v) {
+    g_log.parameter_sets.push_back({index, v, self(e)->position, std::this_thread::get_id()});
     if (index >= 0 && index < 4) self(e)->params[index] = v;
 }
 float get_parameter(AEffect* e, int32_t index) { return (index >= 0 && index < 4) ? self(e)->params[index] : 0.0f; }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/vst_abi.h"
@@ -39,6 +40,14 @@ struct FakePluginLog {
     intptr_t host_sample_rate_answer = 0;
     intptr_t host_block_size_answer = 0;
     int closes = 0;
+    // setParameter calls: the samples processed before each and the calling thread.
+    struct ParameterSet {
+        int32_t index;
+        float value;
+        int64_t position;
+        std::thread::id thread;
+    };
+    std::vector<ParameterSet> parameter_sets;
 };
 
 FakePluginConfig& fake_config();
