@@ -92,4 +92,12 @@ void param_info::idle() {
     refreshing_ = false;
 }
 
+void param_info::engine_stopped() {
+    idle();
+    if (!pending_.exchange(false, std::memory_order_acq_rel) || !parameter_) return;
+    setting_ = true;
+    parameter_->set_normalised(pending_value_.load(std::memory_order_acquire));
+    setting_ = false;
+}
+
 }  // namespace tf

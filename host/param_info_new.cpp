@@ -96,4 +96,13 @@ void param_info_new::idle() {
     parameter_->updating = 0;
 }
 
+void param_info_new::engine_stopped() {
+    idle();
+    if (!pending_.exchange(false, std::memory_order_acq_rel) || !parameter_) return;
+    // No engine to tell: the next start sends the value with the others.
+    setting_ = true;
+    parameter_->set_normalised(pending_value_.load(std::memory_order_acquire));
+    setting_ = false;
+}
+
 }  // namespace tf

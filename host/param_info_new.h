@@ -40,6 +40,7 @@ public:
     void apply_pending() override;
     void attach(TfVst& effect, std::int32_t index) override;
     void idle() override;
+    void engine_stopped() override;
 
     // The wrapped parameter; null once it was deleted.
     PatchParameter_base* parameter() const { return parameter_; }

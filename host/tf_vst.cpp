@@ -329,6 +329,7 @@ void TfVst::suspend() {
 }
 
 void TfVst::engine_deleted() {
+    for (const auto& p : host_params) p->engine_stopped();
     vst_in = nullptr;
     vst_out = nullptr;
     pending_events = nullptr;

@@ -45,6 +45,9 @@ public:
     // Editor thread, from the idle pass: the document catches up with values
     // the engine took from the host.
     virtual void idle() {}
+    // Editor thread, once the engine has stopped: what the engine took from
+    // the host, or was still to take, goes into the document.
+    virtual void engine_stopped() {}
 };
 
 }  // namespace tf

@@ -10,6 +10,7 @@
 #include "engine/audio_master.h"
 #include "host/host_param_list.h"
 #include "host/param_info.h"
+#include "modules/ug_control.h"
 #include "parameters/dsp_patch_parameter.h"
 #include "tests/support/param_host.h"
 
@@ -308,6 +309,25 @@ TEST_F(HostParamsRunning, AValueFromAnotherThreadStartsAtTheFirstSampleOfTheNext
     EXPECT_NEAR(control("Level").double_value(-1), 10.0, 1e-9);
     EXPECT_FLOAT_EQ(effect->getParameter(effect, 0), 1.0f);
     EXPECT_TRUE(log.reports().empty());
+}
+
+TEST_F(HostParamsRunning, ValuesStillHeldWhenTheEngineStopsGoIntoTheDocument) {
+    ParamPatchSpec spec;
+    spec.sliders = {"A"};
+    spec.patch_params = {PatchParamSpec{.name = "P"}};
+    open_running(spec);
+    const std::int32_t a = index_of("A"), p = index_of("P");
+    set_from_other_thread(a, 0.2f);
+    set_from_other_thread(p, 0.4f);
+    dispatch(effMainsChanged, 0, 0);
+    EXPECT_NEAR(control("A").double_value(-1), 2.0, 1e-6);
+    EXPECT_NEAR(dynamic_cast<PatchParameterFloat&>(patch_param("P")).current_value(), 4.0f, 1e-5);
+    EXPECT_FLOAT_EQ(effect->getParameter(effect, a), 0.2f);
+    EXPECT_TRUE(log.reports().empty());
+    // The next start begins with them.
+    resume();
+    render(64);
+    EXPECT_FLOAT_EQ(dynamic_cast<ug_slider*>(control("A").dsp_unit)->value, 0.2f);
 }
 
 // ---- the "Program" parameter

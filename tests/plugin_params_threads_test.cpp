@@ -12,8 +12,25 @@
 #include "tests/support/audio_measure.h"
 #include "tests/support/param_host.h"
 
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer) || __has_feature(address_sanitizer)
+#define TF_SANITIZED_BUILD 1
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+#define TF_SANITIZED_BUILD 1
+#endif
+
 namespace tf {
 namespace {
+
+// Sanitized builds run the concurrency test with fewer changes, so that it
+// stays a matter of seconds there too.
+#ifdef TF_SANITIZED_BUILD
+constexpr int sanitizer_slowdown = 8;
+#else
+constexpr int sanitizer_slowdown = 1;
+#endif
 
 using param_test::ParamPatchSpec;
 using param_test::PatchParamSpec;
@@ -83,8 +100,8 @@ TEST_F(HostParamThreads, HostAndEditorChangingParametersTogetherLoseNothing) {
     for (const auto& n : host_names) host_index.push_back(index_of(n));
     for (int i = 0; i < 4; ++i) editor_index.push_back(index_of("E" + std::to_string(i)));
 
-    constexpr int host_rounds = 100000;  // 6 changes each
-    constexpr int editor_moves = 400000;
+    constexpr int host_rounds = 100000 / sanitizer_slowdown;  // 4 or 6 changes each
+    constexpr int editor_moves = 400000 / sanitizer_slowdown;
     // Values that differ from one round to the next and are exact in binary
     // after x10. A patch parameter never gets the same value twice: its echo
     // from the engine may come back late, and a host value equal to what the
