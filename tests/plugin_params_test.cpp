@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "document/container_parameter.h"
+#include "document/module_factory.h"
 #include "engine/audio_master.h"
 #include "host/host_param_list.h"
 #include "host/param_info.h"
@@ -148,6 +149,59 @@ TEST_F(HostParams, TextsFollowTheParameterKinds) {
     EXPECT_EQ(text(effGetParamLabel, level), "");
     EXPECT_FLOAT_EQ(effect->getParameter(effect, level), 0.25f);
     EXPECT_EQ(text(effGetParamDisplay, index_of("Big")), "12.5");  // one decimal above 10
+}
+
+// ---- the slider's normalised value (what the host and the widgets move)
+
+std::unique_ptr<CControl> make_slider(const std::string& lo, const std::string& hi, const std::string& appearance) {
+    std::unique_ptr<CDocOb> made = create_document_object("Slider");
+    auto* slider = dynamic_cast<CControl*>(made.get());
+    if (!slider) return nullptr;
+    made.release();
+    std::unique_ptr<CControl> owned(slider);
+    for (const auto& pin : owned->pins) {
+        if (pin->name() == "Lo Value") pin->value_text = lo;
+        else if (pin->name() == "Hi Value") pin->value_text = hi;
+        else if (pin->name() == "Appearance") pin->value_text = appearance;
+    }
+    return owned;
+}
+
+TEST(SliderControlValue, NormalisedValueIsThePositionBetweenLoAndHi) {
+    struct Row {
+        const char* lo;
+        const char* hi;
+        const char* appearance;
+        float x;
+        double stored;
+    };
+    const std::vector<Row> rows{
+        {"0", "10", "1", 0.25f, 2.5},     {"100", "200", "3", 0.5f, 150.0}, {"10", "0", "1", 0.25f, 7.5},
+        {"0", "10", "4", 0.4f, 0.0},      {"0", "10", "4", 0.5f, 10.0},     {"0", "10", "9", 0.6f, 10.0},
+        {"-5", "5", "6", 0.2f, -5.0},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.lo) + ".." + r.hi + " appearance " + r.appearance);
+        auto slider = make_slider(r.lo, r.hi, r.appearance);
+        ASSERT_NE(slider, nullptr);
+        slider->set_normalised(r.x);
+        EXPECT_NEAR(slider->double_value(-1), r.stored, 1e-6);
+        const double lo = std::stod(r.lo), hi = std::stod(r.hi);
+        EXPECT_NEAR(slider->get_normalised(), (r.stored - lo) / (hi - lo), 1e-6);
+    }
+}
+
+TEST(SliderControlValue, OutOfRangeValuesClampAndAnEmptyRangeIsZero) {
+    auto slider = make_slider("0", "10", "1");
+    ASSERT_NE(slider, nullptr);
+    slider->write_value(-1, "12");
+    EXPECT_EQ(slider->get_normalised(), 1.0f);
+    slider->write_value(-1, "-3");
+    EXPECT_EQ(slider->get_normalised(), 0.0f);
+    EXPECT_EQ(slider->display_text_for(0.125f), "1.250");
+    auto flat = make_slider("4", "4", "1");
+    flat->write_value(-1, "4");
+    EXPECT_EQ(flat->get_normalised(), 0.0f);
 }
 
 // ---- automation reports
