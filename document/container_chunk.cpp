@@ -1,6 +1,7 @@
 #include "document/container_chunk.h"
 
 #include <algorithm>
+#include <charconv>
 #include <map>
 #include <span>
 
@@ -23,6 +24,16 @@ std::vector<ChunkParameter> chunk_parameter_list(const CContainer& container) {
     return list;
 }
 
+std::string chunk_value_text(const CControl& control, int program) {
+    if (control.value_kind != CControl::KIND_DOUBLE || control.double_values.empty()) return control.read_value(program);
+    // The shortest text that reads back as the same double: the panel's
+    // two or three decimals would move a restored value (a pitch by up to
+    // six cents), and any reader of the panel form parses this one too.
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, control.double_value(program));
+    return std::string(text, result.ptr);
+}
+
 void write_chunk(CContainer& container, CArchive& ar, bool one_program) {
     const std::vector<ChunkParameter> list = chunk_parameter_list(container);
     CPatchManager& manager = container.ensure_patch_manager();
@@ -39,7 +50,7 @@ void write_chunk(CContainer& container, CArchive& ar, bool one_program) {
     for (int i = first; i <= last; ++i) ar.WriteText(container.program_name(i));
     for (const ChunkParameter& p : list) {
         auto* control = dynamic_cast<CControl*>(p.parameter);
-        for (int i = first; i <= last; ++i) ar.WriteText(control ? control->read_value(i) : p.parameter->value_text());
+        for (int i = first; i <= last; ++i) ar.WriteText(control ? chunk_value_text(*control, i) : p.parameter->value_text());
     }
     for (const auto& entry : manager.parameters) entry.second->serialize_programs(ar, first, last);
 }

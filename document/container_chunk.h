@@ -42,6 +42,11 @@ struct ChunkParameter {
 };
 std::vector<ChunkParameter> chunk_parameter_list(const CContainer& container);
 
+// A control's value for a program as the chunk stores it: the panel's text,
+// except that doubles keep every digit they need to read back unchanged.
+class CControl;
+std::string chunk_value_text(const CControl& control, int program);
+
 // Writes the chunk of the bank (128 programs) or of the current program.
 void write_chunk(CContainer& container, CArchive& ar, bool one_program);
 

@@ -116,7 +116,7 @@ std::vector<ChunkParameter> listed(const ChunkRig& rig) { return chunk_parameter
 TEST(ChunkWriting, BankOfThreeControlsAndTwoPatchParametersHasTheDocumentedSize) {
     ChunkRig rig;
     for (int p = 0; p < PROGRAM_SLOTS; ++p) {  // five characters each
-        rig.control("Cutoff").write_value(p, "0.5");
+        rig.control("Cutoff").write_value(p, "0.125");
         rig.control("Wave").write_value(p, "12345");
         rig.control("Label").write_value(p, "abcde");
     }
@@ -144,10 +144,24 @@ TEST(ChunkWriting, BankOfThreeControlsAndTwoPatchParametersHasTheDocumentedSize)
     // The first value of the first control follows the names.
     const std::size_t values = header + names;
     EXPECT_EQ(chunk[values], 5);
-    EXPECT_EQ(std::string(chunk.begin() + long(values) + 1, chunk.begin() + long(values) + 6), "0.500");
+    EXPECT_EQ(std::string(chunk.begin() + long(values) + 1, chunk.begin() + long(values) + 6), "0.125");
     const std::size_t first_block = header + names + texts;
     EXPECT_EQ(int_at(chunk, first_block), 128);
     EXPECT_EQ(int_at(chunk, first_block + 4 + 128 * 4), 128);
+}
+
+TEST(ChunkWriting, DoublesKeepEveryDigitWhileOtherKindsUseTheirPanelText) {
+    ChunkRig a, b;
+    a.control("Cutoff").double_values[0] = 0.1 + 0.2;  // "0.300" on the panel
+    a.control("Cutoff").double_values[1] = 6.499999761581421;
+    a.control("Wave").write_value(0, "4");
+    const Bytes bank = a.chunk(false);
+    b.container.set_chunk(bank.data(), bank.size(), false);
+    EXPECT_EQ(b.control("Cutoff").double_values[0], 0.1 + 0.2);
+    EXPECT_EQ(b.control("Cutoff").double_values[1], 6.499999761581421);
+    EXPECT_EQ(chunk_value_text(a.control("Cutoff"), 2), "0");
+    EXPECT_EQ(chunk_value_text(a.control("Wave"), 0), "4");
+    EXPECT_EQ(b.control("Wave").read_value(0), "4");
 }
 
 TEST(ChunkWriting, ControlIdsFollowTheTreeSoOtherInstancesOfThePatchMatch) {
