@@ -13,14 +13,42 @@
 
 namespace tf {
 
-std::vector<ChunkParameter> chunk_parameter_list(const CContainer& container) {
-    std::vector<generic_parameter*> tree;
-    walk_parameter_tree(container, tree);
-    std::map<const generic_parameter*, std::int32_t> ids;
-    for (std::size_t i = 0; i < tree.size(); ++i) ids.emplace(tree[i], static_cast<std::int32_t>(i + 1));
+namespace {
 
+// FNV-1a over the control's place: the titles of the containers it lies in,
+// its own title and how many controls of that place and title come before it.
+std::int32_t place_id(const std::string& place) {
+    std::uint32_t h = 2166136261u;
+    for (const char c : place) {
+        h ^= static_cast<unsigned char>(c);
+        h *= 16777619u;
+    }
+    return h == 0 ? 1 : static_cast<std::int32_t>(h);  // 0 means "no id"
+}
+
+void collect_ids(const CContainer& container, const std::string& path,
+                 std::map<const generic_parameter*, std::int32_t>& ids, std::map<std::string, int>& seen) {
+    for (const auto& child : container.children) {
+        if (auto* sub = dynamic_cast<CContainer*>(child.get())) {
+            collect_ids(*sub, path + sub->title + "/", ids, seen);
+        } else if (auto* control = dynamic_cast<CControl*>(child.get())) {
+            const std::string place = path + control->title;
+            ids.emplace(control, place_id(place + "#" + std::to_string(seen[place]++)));
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<ChunkParameter> chunk_parameter_list(const CContainer& container) {
+    std::map<const generic_parameter*, std::int32_t> ids;
+    std::map<std::string, int> seen;
+    collect_ids(container, {}, ids, seen);
     std::vector<ChunkParameter> list;
-    for (generic_parameter* p : sorted_parameter_tree(container)) list.push_back({p, ids[p]});
+    for (generic_parameter* p : sorted_parameter_tree(container)) {
+        auto it = ids.find(p);
+        list.push_back({p, it == ids.end() ? 0 : it->second});
+    }
     return list;
 }
 

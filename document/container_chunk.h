@@ -11,11 +11,13 @@
 // matched by id, no patch parameters), 852171 (what is written) and 852218
 // (controls matched by name). Editor thread only.
 //
-// Ids: a control is named by its place in the container's parameter tree
-// (1 for the first, in tree order) and a patch parameter by its key. Both
-// come from the patch itself, so a chunk written by one instance of a patch
-// loads into any other instance of it, in this process or the next; message
-// handles would differ between instances.
+// Ids: a control is named by a 32-bit hash of its place (the titles of the
+// containers it lies in, its title, and its rank among controls of the same
+// place and title) and a patch parameter by its key. Both come from the
+// patch itself, so a chunk written by one instance of a patch loads into any
+// other instance of it, in this process or the next (message handles differ
+// between instances), and a control that a later version of the patch adds,
+// moves or removes leaves the others matched.
 
 #include <cstdint>
 #include <string>

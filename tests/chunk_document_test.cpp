@@ -164,15 +164,33 @@ TEST(ChunkWriting, DoublesKeepEveryDigitWhileOtherKindsUseTheirPanelText) {
     EXPECT_EQ(b.control("Wave").read_value(0), "4");
 }
 
-TEST(ChunkWriting, ControlIdsFollowTheTreeSoOtherInstancesOfThePatchMatch) {
+TEST(ChunkWriting, ControlIdsComeFromThePatchSoOtherInstancesAndLaterVersionsMatch) {
     ChunkRig a, b;
     const auto la = listed(a), lb = listed(b);
     ASSERT_EQ(la.size(), lb.size());
     for (std::size_t i = 0; i < la.size(); ++i) {
         EXPECT_EQ(la[i].id, lb[i].id);
-        EXPECT_GT(la[i].id, 0);
+        EXPECT_NE(la[i].id, 0);
     }
     EXPECT_NE(la[0].id, la[1].id);
+    {
+        // Another control, even of the same title, leaves the ids there were.
+        ChunkRig c;
+        c.add_control("Cutoff", CControl::KIND_DOUBLE);
+        c.add_control("Attack", CControl::KIND_DOUBLE);
+        const auto lc = listed(c);
+        for (const char* name : {"Wave", "Label"}) {
+            std::int32_t ida = 0, idc = 0;
+            for (const auto& p : la) if (p.parameter->name() == name) ida = p.id;
+            for (const auto& p : lc) if (p.parameter->name() == name) idc = p.id;
+            EXPECT_EQ(ida, idc) << name;
+        }
+        std::vector<std::int32_t> cutoffs;
+        for (const auto& p : lc)
+            if (p.parameter->name() == "Cutoff") cutoffs.push_back(p.id);
+        ASSERT_EQ(cutoffs.size(), 2u);
+        EXPECT_NE(cutoffs[0], cutoffs[1]);
+    }
     // Different instances have different message handles, and still the chunk matches.
     EXPECT_NE(a.controls[0]->id(), b.controls[0]->id());
     a.fill(3);
