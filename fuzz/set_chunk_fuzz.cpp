@@ -18,12 +18,12 @@ struct Fixture {
     Fixture() {
         plugin.vary_programs();
         pristine = plugin.get_chunk(false);
-        plugin.dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
-        plugin.dispatch(effSetBlockSize, 0, 64);
-        plugin.dispatch(effMainsChanged, 0, 1);
+        plugin.dispatch(tf::effSetSampleRate, 0, 0, nullptr, 44100.0f);
+        plugin.dispatch(tf::effSetBlockSize, 0, 64);
+        plugin.dispatch(tf::effMainsChanged, 0, 1);
     }
     void render() {
-        AEffect* e = plugin.effect();
+        tf::AEffect* e = plugin.effect();
         float* outputs[8] = {out[0], out[1], out[2], out[3], out[4], out[5], out[6], out[7]};
         float* inputs[1] = {out[0]};
         if (e->numOutputs <= 8) e->processReplacing(e, inputs, outputs, 64);
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         f.render();
     }
     if (f.plugin.set_chunk(f.pristine.data(), f.pristine.size(), false) != 0) __builtin_trap();
-    f.plugin.dispatch(effSetProgram, 0, 0);
+    f.plugin.dispatch(tf::effSetProgram, 0, 0);
     if (f.plugin.get_chunk(false) != f.pristine) __builtin_trap();
     f.render();
     return 0;
