@@ -138,6 +138,8 @@ bool CTessaformAppVST::build_engine() {
     master_->SetSampleRate(engine_sample_rate_);
     if (effect) master_->SetHostTimeSource(&TfVst::host_time_source, effect);
     master_->SetBlockCallback([this] { apply_host_params(); });
+    ui_queue_.discard_readable();
+    master_->SetUiQueue(&ui_queue_);
     bool built = false;
     try {
         graph_ = BuildGraph(*root_, *master_);
@@ -180,6 +182,8 @@ void CTessaformAppVST::teardown_engine() {
         for (Refreshable* object : refresh_queue_) object->queued_ = false;
         refresh_queue_.clear();
     }
+    // What the engine still had to say concerns objects of the old graph.
+    ui_queue_.discard_readable();
     if (graph_ && (graph_->flags & UGF_OPEN)) graph_->Close();
     if (graph_ && document_ && document_->root()) TearDownGraph(*document_->root(), graph_);
     graph_.reset();  // the whole graph; its modules still need the master
@@ -220,6 +224,7 @@ void CTessaformAppVST::idle_pass() {
         for (Refreshable* object : due) object->queued_ = false;
     }
     for (Refreshable* object : due) object->refresh();
+    deliver_ui_messages(ui_queue_);
 
     // Errors met on the audio thread are shown here, on the editor thread.
     if (master_) master_->DrainErrors([](const std::string& text) { show_message(text, MessageIcon::warning); });

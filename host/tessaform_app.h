@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "document/patch_source.h"
+#include "document/ui_msg_target.h"
 
 namespace tf {
 
@@ -120,6 +121,8 @@ private:
     std::vector<IdleClient*> idle_clients_;
     std::vector<std::string> pending_messages_;
     std::vector<std::unique_ptr<ArchiveObject>> embedded_files_;
+    // Messages from the engine to editor-side objects, read by the idle pass.
+    engine_to_ui_que ui_queue_;
 
     CContainer* root_ = nullptr;
     // The graph is declared after the master so that it goes first.
