@@ -15,6 +15,7 @@
 #include "document/module_registry.h"
 #include "document/tessaform_doc.h"
 #include "document/wiring.h"
+#include "modules/ug_control.h"
 #include "modules/ug_patch_sel.h"
 #include "tests/support/synth_host.h"
 
@@ -69,6 +70,13 @@ std::vector<std::uint8_t> make_program_patch(const char* select_channel) {
         follows->double_values[static_cast<std::size_t>(p)] = p + 1.0;
         fixed->double_values[static_cast<std::size_t>(p)] = p == 0 ? 3.0 : 9.0;  // only slot 0 counts
     }
+    // Sliders one container down: one in a container that follows the main
+    // container's programs, one in a container that ignores program changes.
+    for (const char* name : {"Inner", "Deaf"}) {
+        auto* inner = dynamic_cast<CContainer*>(add(*main, create_document_object("Container"), name));
+        auto* slider = dynamic_cast<CControl*>(add(*inner, make_slider("0"), std::string(name) + " Slider"));
+        for (int p = 0; p < CControl::PROGRAM_SLOT_COUNT; ++p) slider->double_values[static_cast<std::size_t>(p)] = p + 1.0;
+    }
     EXPECT_TRUE(connect(spare(*io), pin(*select, "MIDI In")));
     EXPECT_TRUE(connect(pin(*select, "MIDI Out"), spare(*io)));
     EXPECT_TRUE(connect(pin(*follows, "Signal Out"), spare(*io)));
@@ -90,10 +98,18 @@ protected:
         for (const auto& child : main->children) {
             if (auto* s = dynamic_cast<Ctl_PatchSel*>(child.get())) select = s;
             if (auto* c = dynamic_cast<CControl*>(child.get())) (c->title == "Follows" ? follows : fixed) = c;
+            if (auto* inner = dynamic_cast<CContainer*>(child.get()))
+                for (const auto& grandchild : inner->children)
+                    if (auto* c = dynamic_cast<CControl*>(grandchild.get())) (inner->title == "Deaf" ? deaf : nested) = c;
         }
+        ASSERT_NE(nested, nullptr);
+        ASSERT_NE(deaf, nullptr);
         ASSERT_NE(select, nullptr);
         ASSERT_NE(follows, nullptr);
         ASSERT_NE(fixed, nullptr);
+        // Set on the loaded document: the archive does not carry the
+        // container's "Ignore Program Change" setting to this field yet.
+        deaf->parent()->ignore_program_change = true;
         block_size = host_block;
     }
     void go() {
@@ -105,6 +121,8 @@ protected:
     Ctl_PatchSel* select = nullptr;
     CControl* follows = nullptr;
     CControl* fixed = nullptr;
+    CControl* nested = nullptr;
+    CControl* deaf = nullptr;
     ug_patch_sel* engine = nullptr;
     int block_size = 64;
 };
@@ -187,6 +205,12 @@ TEST_F(PatchSelect, MidiProgramChangeSwitchesTheProgramAndGoesOutAtItsSample) {
     EXPECT_FLOAT_EQ(left[811], 0.1f);
     EXPECT_FLOAT_EQ(left[1100], 0.6f);
     EXPECT_FLOAT_EQ(right[1100], 0.3f);
+    // A nested container follows; one that ignores program changes is a
+    // program scope of its own and keeps program 0.
+    EXPECT_FLOAT_EQ(dynamic_cast<ug_slider&>(*nested->dsp_unit).value, 0.6f);
+    EXPECT_FLOAT_EQ(dynamic_cast<ug_slider&>(*deaf->dsp_unit).value, 0.1f);
+    EXPECT_EQ(nested->read_value(-1), "6.00");
+    EXPECT_EQ(deaf->read_value(-1), "1.00");
 }
 
 TEST_F(PatchSelect, HostProgramReachesTheEngineModule) {

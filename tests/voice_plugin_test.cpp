@@ -63,8 +63,9 @@ protected:
         return left;
     }
     static constexpr int chord[4] = {57, 64, 69, 76};
-    // Inside blocks, on a block's first sample and on its last, for the blocks tried.
-    static constexpr std::uint32_t starts[4] = {1000, 1537, 2048, 2559};
+    // Inside a block for every size tried; the first sample of a 511-sample
+    // block; the last and the first sample of 64- and 1024-sample blocks.
+    static constexpr std::uint32_t starts[4] = {1000, 1022, 2047, 2048};
 };
 
 TEST_P(ChordThroughHostBlocks, FourPartialsEachStartingAtItsNotesSample) {
