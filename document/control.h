@@ -51,6 +51,9 @@ public:
     void copy_current_slot(int first, int last);
     // The engine's value came back (a refresh): current slot, argument 1.
     void refresh_from_engine(const std::string& text);
+    // The stored text that the engine module's value takes for a normalised
+    // value x (what a refresh reads back after the module took x).
+    virtual std::string value_text_for(float x) const;
 
     // generic_parameter
     std::string value_text() const override { return read_value(-1); }

@@ -90,6 +90,8 @@ std::vector<std::uint8_t> make_example_patch(const ExamplePatchSpec& layout) {
         join(pin(*b, "Out"), pin(*a, "In"));
     }
 
+    if (layout.customise) layout.customise(*main);
+
     CTessaformDocVST doc;
     doc.plugin_id = layout.plugin_id;
     doc.plugin_flags = layout.plugin_flags;
@@ -98,5 +100,12 @@ std::vector<std::uint8_t> make_example_patch(const ExamplePatchSpec& layout) {
     doc.set_root(std::move(root));
     return doc.write();
 }
+
+CUG* add_example_module(CContainer& where, const std::string& type, const std::string& title) {
+    return add(where, type, title);
+}
+CPlug2& example_pin(CUG& module, const std::string& name) { return pin(module, name); }
+CPlug2& example_spare_pin(CUG& module) { return spare(module); }
+void example_join(CPlug2& from, CPlug2& to) { join(from, to); }
 
 }  // namespace tf

@@ -15,6 +15,8 @@
 #include "host/tf_vst.h"
 #include "host/ug_vst_in.h"
 #include "host/ug_vst_out.h"
+#include "parameters/dsp_patch_manager.h"
+#include "parameters/patch_manager.h"
 
 namespace tf {
 
@@ -38,6 +40,12 @@ void clear_dsp_units(CContainer& container) {
     }
 }
 
+void collect_patch_managers(CContainer& container, std::vector<CPatchManager*>& out) {
+    if (container.patch_manager) out.push_back(container.patch_manager.get());
+    for (const auto& child : container.children)
+        if (auto* inner = dynamic_cast<CContainer*>(child.get())) collect_patch_managers(*inner, out);
+}
+
 bool is_host_load_message(const std::string& text) {
     // The reader already showed the "newer version" message itself.
     return text.rfind("Load Cancelled.", 0) == 0;
@@ -46,6 +54,11 @@ bool is_host_load_message(const std::string& text) {
 }  // namespace
 
 CTessaformAppVST::CTessaformAppVST() = default;
+
+void CTessaformAppVST::close_document() {
+    stop_engine();
+    document_.reset();
+}
 
 CTessaformAppVST::~CTessaformAppVST() {
     stop_engine();
@@ -127,6 +140,9 @@ void CTessaformAppVST::start_engine(CContainer* root) {
     if (!build_engine()) return;
     stop_acknowledged_.store(false);
     master_->Start(graph_.get());
+    // The patch parameters send their values to their twins, which take them
+    // at once: the engine is not running yet.
+    start_patch_managers();
     master_->SetEngineRunning(true);
 }
 
@@ -137,6 +153,7 @@ bool CTessaformAppVST::build_engine() {
     master_->SetBlockSize(effect ? effect->getBlockSize() : 1024);
     master_->SetSampleRate(engine_sample_rate_);
     if (effect) master_->SetHostTimeSource(&TfVst::host_time_source, effect);
+    master_->SetUiQueue(&ui_queue_);
     master_->SetBlockCallback([this] { apply_host_params(); });
     ui_queue_.discard_readable();
     master_->SetUiQueue(&ui_queue_);
@@ -188,6 +205,7 @@ void CTessaformAppVST::teardown_engine() {
     if (graph_ && document_ && document_->root()) TearDownGraph(*document_->root(), graph_);
     graph_.reset();  // the whole graph; its modules still need the master
     forget_dsp_units();
+    stop_patch_managers();
     // Texts the engine queued before it went.
     master_->DrainErrors([this](const std::string& text) { add_pending_message(text); });
     master_.reset();
@@ -225,6 +243,10 @@ void CTessaformAppVST::idle_pass() {
     }
     for (Refreshable* object : due) object->refresh();
     deliver_ui_messages(ui_queue_);
+
+    // Values the engine sent (controllers, host values it took) reach the document.
+    deliver_ui_messages(ui_queue_);
+    if (effect) effect->idle_host_params();
 
     // Errors met on the audio thread are shown here, on the editor thread.
     if (master_) master_->DrainErrors([](const std::string& text) { show_message(text, MessageIcon::warning); });
@@ -267,6 +289,21 @@ void CTessaformAppVST::remove_refresh(Refreshable* object) {
     std::lock_guard<std::mutex> lock(refresh_mutex_);
     refresh_queue_.erase(std::remove(refresh_queue_.begin(), refresh_queue_.end(), object), refresh_queue_.end());
     if (object) object->queued_ = false;
+}
+
+void CTessaformAppVST::start_patch_managers() {
+    if (!root_ || !master_) return;
+    collect_patch_managers(*root_, engine_patch_managers_);
+    for (CPatchManager* manager : engine_patch_managers_)
+        dsp_patch_managers_.push_back(start_engine_side(*manager, *master_));
+}
+
+void CTessaformAppVST::stop_patch_managers() {
+    for (CPatchManager* manager : engine_patch_managers_) stop_engine_side(*manager);
+    engine_patch_managers_.clear();
+    while (!dsp_patch_managers_.empty()) dsp_patch_managers_.pop_back();
+    // What the engine sent before it stopped still belongs in the document.
+    deliver_ui_messages(ui_queue_);
 }
 
 void CTessaformAppVST::apply_host_params() {

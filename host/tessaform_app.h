@@ -23,6 +23,8 @@ namespace tf {
 
 class ArchiveObject;
 class CContainer;
+class CPatchManager;
+class dsp_patch_manager;
 class CTessaformDocVST;
 class TfAudioMaster;
 class TfVst;
@@ -70,6 +72,8 @@ public:
     // failure calls for) when it cannot be loaded.
     bool load_patch(const PatchOrigin& origin);
     CTessaformDocVST* document() const { return document_.get(); }
+    // Deletes the document (the effect does it before its host parameters go).
+    void close_document();
     // Adds "VST Output" and "VST Input" to the root container and wires them
     // to the main container's audio and MIDI pins.
     void create_vst_io();
@@ -86,6 +90,9 @@ public:
     void request_stop();
     bool engine_running() const;
     TfAudioMaster* audio_master() const { return master_.get(); }
+    // The engine-to-editor queue: the engine writes it on the audio thread,
+    // the idle pass hands its messages to their editor-side targets.
+    engine_to_ui_que& ui_queue() { return ui_queue_; }
     ug_container* dsp_root() const { return graph_.get(); }
 
     // Audio thread: the process side saw the stop request and renders no more.
@@ -110,6 +117,10 @@ public:
 
 private:
     void forget_dsp_units();
+    // The engine twins of the patch managers, made once the engine modules
+    // exist and destroyed before the master.
+    void start_patch_managers();
+    void stop_patch_managers();
 
     std::unique_ptr<CTessaformDocVST> document_;
     std::string library_path_;
@@ -128,6 +139,9 @@ private:
     // The graph is declared after the master so that it goes first.
     std::unique_ptr<TfAudioMaster> master_;
     std::unique_ptr<ug_container> graph_;
+    std::vector<CPatchManager*> engine_patch_managers_;
+    std::vector<std::unique_ptr<dsp_patch_manager>> dsp_patch_managers_;
+    engine_to_ui_que ui_queue_;
     std::atomic<bool> stop_acknowledged_{false};
 };
 

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
 
 #include "document/container.h"
+#include "document/container_parameter.h"
 #include "document/message_box.h"
 #include "document/module_factory.h"
 #include "document/tessaform_doc.h"
@@ -65,11 +67,13 @@ TfVst::TfVst(audioMasterCallback host, bool* init_failed, const PatchOrigin& ori
     }
     setProgram(0);
     const std::int32_t program_count = has_programs(*main_container) ? std::clamp(doc.program_count, 1, 128) : 1;
-    // The "Program" parameter is watched here once patch parameters exist.
+    watch(&main_container->builtin_parameter(parameter_cug_xtra::PROGRAM));
     numPrograms = cEffect.numPrograms = program_count;
     application.create_vst_io();
-    // Host parameters come with the patch parameters; none until then.
-    numParams = cEffect.numParams = 0;
+    host_params = collect_host_parameters(*main_container);
+    sort_host_parameters(host_params);
+    for (std::size_t i = 0; i < host_params.size(); ++i) host_params[i]->attach(*this, static_cast<std::int32_t>(i));
+    numParams = cEffect.numParams = static_cast<std::int32_t>(host_params.size());
     setNumInputs(count_main_pins(DR_IN, PT_AUDIO));
     setNumOutputs(count_main_pins(DR_OUT, PT_AUDIO));
     canMono(doc.can_mono);
@@ -84,6 +88,10 @@ TfVst::TfVst(audioMasterCallback host, bool* init_failed, const PatchOrigin& ori
 
 TfVst::~TfVst() {
     suspend();
+    // The document goes first: the host parameters and the program watch
+    // hear their parameters go and keep answering from what they hold.
+    application.close_document();
+    while (!host_params.empty()) host_params.pop_back();
     application.effect = nullptr;
 }
 
@@ -147,14 +155,64 @@ bool TfVst::copyProgram(std::int32_t destination) {
     return true;
 }
 
-// Host parameters: none exist until the patch parameters do, so every index
-// is out of range and answers the empty text.
-void TfVst::getParameterLabel(std::int32_t, char* text) { copy_text(text, {}, param_text_limit); }
-void TfVst::getParameterDisplay(std::int32_t, char* text) { copy_text(text, {}, param_text_limit); }
-void TfVst::getParameterName(std::int32_t, char* text) { copy_text(text, {}, param_text_limit); }
-bool TfVst::canParameterBeAutomated(std::int32_t index) { return index >= 0 && index < numParams; }
-void TfVst::setParameter(std::int32_t, float) {}
-float TfVst::getParameter(std::int32_t) { return 0.0f; }
+// --- Host parameters ---------------------------------------------------------
+
+vst_parameter* TfVst::host_param(std::int32_t index) const {
+    if (index < 0 || index >= numParams || static_cast<std::size_t>(index) >= host_params.size()) return nullptr;
+    return host_params[static_cast<std::size_t>(index)].get();
+}
+
+void TfVst::getParameterLabel(std::int32_t index, char* text) {
+    const vst_parameter* p = host_param(index);
+    copy_text(text, p ? p->label_text() : std::string(), param_text_limit);
+}
+
+void TfVst::getParameterDisplay(std::int32_t index, char* text) {
+    const vst_parameter* p = host_param(index);
+    copy_text(text, p ? p->display_text() : std::string(), param_text_limit);
+}
+
+void TfVst::getParameterName(std::int32_t index, char* text) {
+    const vst_parameter* p = host_param(index);
+    copy_text(text, p ? p->name_text() : std::string(), param_text_limit);
+}
+
+bool TfVst::canParameterBeAutomated(std::int32_t index) {
+    const vst_parameter* p = host_param(index);
+    return p && p->can_be_automated() && p->is_output() == 0;
+}
+
+void TfVst::setParameter(std::int32_t index, float value) {
+    vst_parameter* p = host_param(index);
+    if (!p || value == p->current_value()) return;
+    TfAudioMaster* master = application.audio_master();
+    if (master && std::this_thread::get_id() != application.creating_thread()) p->set_value_from_thread(value, *master);
+    else p->set_value(value);
+}
+
+float TfVst::getParameter(std::int32_t index) {
+    const vst_parameter* p = host_param(index);
+    return p ? p->current_value() : 0.0f;
+}
+
+void TfVst::apply_pending_host_params() {
+    for (std::size_t i = host_params.size(); i-- > 0;) host_params[i]->apply_pending();
+}
+
+void TfVst::idle_host_params() {
+    for (const auto& p : host_params) p->idle();
+}
+
+void TfVst::report_automation(std::int32_t index, float x) { callHost(audioMasterAutomate, index, 0, nullptr, x); }
+
+void TfVst::value_changed() {
+    const generic_parameter* program = watched();
+    if (!program) return;
+    const long value = std::strtol(program->value_text().c_str(), nullptr, 10);
+    if (value == curProgram) return;
+    if (value >= 0 && value < numPrograms) setProgram(static_cast<std::int32_t>(value));
+    updateDisplay();
+}
 
 // The bank and program state goes through the patch parameters; until they
 // exist there is nothing to store and nothing to restore.
@@ -271,6 +329,7 @@ void TfVst::suspend() {
 }
 
 void TfVst::engine_deleted() {
+    for (const auto& p : host_params) p->engine_stopped();
     vst_in = nullptr;
     vst_out = nullptr;
     pending_events = nullptr;

@@ -17,8 +17,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "document/generic_parameter.h"
 #include "engine/time_info.h"
 #include "host/audio_effect.h"
+#include "host/host_param_list.h"
 #include "host/tessaform_app.h"
 #include "host/vst_io_link.h"
 
@@ -27,7 +29,7 @@ namespace tf {
 class CContainer;
 class CPlug2;
 
-class TfVst : public AudioEffectX, public VstIoLink {
+class TfVst : public AudioEffectX, public VstIoLink, public ParamWatcher {
 public:
     // Outgoing MIDI event slots start at this many and grow by as many.
     static constexpr std::size_t midi_out_growth = 10;
@@ -81,8 +83,20 @@ public:
     bool is_rendering() const { return running.load(); }
     // Clears running and waits for an in-flight process call to leave.
     void halt_rendering();
-    // Audio thread, at the master's request: host parameters apply pending values.
-    void apply_pending_host_params() {}
+    // Audio thread, at the master's request: host parameters apply the values
+    // the host set on other threads, last index first.
+    void apply_pending_host_params();
+    // Editor thread, from the idle pass: the document takes the values the
+    // engine took from the host.
+    void idle_host_params();
+    // Tells the host that parameter `index` moved to x (audioMasterAutomate).
+    void report_automation(std::int32_t index, float x);
+    const HostParameterList& host_parameters() const { return host_params; }
+
+    // --- ParamWatcher: the "Program" parameter. ---
+    // Its value, read as a base-10 number, becomes the current program when
+    // it differs (and is below numPrograms); the host is asked to update.
+    void value_changed() override;
     // The engine's view of the host's musical time (HostTimeSource). Audio thread.
     static const EngineTimeInfo* host_time_source(void* effect, std::int32_t filter);
 
@@ -99,11 +113,14 @@ public:
     std::atomic<bool> running{false};
     std::atomic<bool> in_process{false};
     std::atomic<bool> replacing{true};
+    // Index = host parameter index; sorted and attached once, at construction.
+    HostParameterList host_params;
 
 private:
     // A non-spare pin of the main container with this direction and type.
     bool main_has_pin(int direction, int data_type) const;
     int count_main_pins(int direction, int data_type) const;
+    vst_parameter* host_param(std::int32_t index) const;
     void deliver_host_midi();
     void send_outgoing_midi(std::int32_t frames);
     void clear_midi_out_events();

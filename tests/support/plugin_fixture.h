@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ namespace tf::plugin_test {
 
 // What the plug-in asked of its host.
 struct HostLog {
+    // Instances on several threads may call the host at once; the callback
+    // a test hangs on process events may call it again.
+    std::recursive_mutex mutex;
     intptr_t version_answer = 2400;
     std::vector<std::int32_t> opcodes;
     std::vector<VstMidiEvent> midi_out;
@@ -27,6 +31,7 @@ inline HostLog* host_log = nullptr;
 
 inline intptr_t record_host(AEffect*, std::int32_t opcode, std::int32_t, intptr_t value, void* ptr, float) {
     if (!host_log) return 0;
+    std::lock_guard<std::recursive_mutex> lock(host_log->mutex);
     host_log->opcodes.push_back(opcode);
     switch (opcode) {
         case audioMasterVersion: return host_log->version_answer;
