@@ -153,8 +153,8 @@ bool CTessaformAppVST::build_engine() {
     master_->SetBlockSize(effect ? effect->getBlockSize() : 1024);
     master_->SetSampleRate(engine_sample_rate_);
     if (effect) master_->SetHostTimeSource(&TfVst::host_time_source, effect);
-    master_->SetUiQueue(&ui_queue_);
     master_->SetBlockCallback([this] { apply_host_params(); });
+    // What an earlier engine left unread was delivered when it stopped.
     ui_queue_.discard_readable();
     master_->SetUiQueue(&ui_queue_);
     bool built = false;
@@ -199,8 +199,6 @@ void CTessaformAppVST::teardown_engine() {
         for (Refreshable* object : refresh_queue_) object->queued_ = false;
         refresh_queue_.clear();
     }
-    // What the engine still had to say concerns objects of the old graph.
-    ui_queue_.discard_readable();
     if (graph_ && (graph_->flags & UGF_OPEN)) graph_->Close();
     if (graph_ && document_ && document_->root()) TearDownGraph(*document_->root(), graph_);
     graph_.reset();  // the whole graph; its modules still need the master
@@ -242,7 +240,6 @@ void CTessaformAppVST::idle_pass() {
         for (Refreshable* object : due) object->queued_ = false;
     }
     for (Refreshable* object : due) object->refresh();
-    deliver_ui_messages(ui_queue_);
 
     // Values the engine sent (controllers, host values it took) reach the document.
     deliver_ui_messages(ui_queue_);

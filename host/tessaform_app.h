@@ -141,7 +141,6 @@ private:
     std::unique_ptr<ug_container> graph_;
     std::vector<CPatchManager*> engine_patch_managers_;
     std::vector<std::unique_ptr<dsp_patch_manager>> dsp_patch_managers_;
-    engine_to_ui_que ui_queue_;
     std::atomic<bool> stop_acknowledged_{false};
 };
 
