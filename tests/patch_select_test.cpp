@@ -192,6 +192,8 @@ TEST_F(PatchSelect, MidiProgramChangeSwitchesTheProgramAndGoesOutAtItsSample) {
     EXPECT_EQ(main->current_program(), 0);
     dispatch(effIdle);
     EXPECT_EQ(main->current_program(), 5);
+    // The effect watches "Program", so the host sees the switch too.
+    EXPECT_EQ(dispatch(effGetProgram), 5);
     EXPECT_EQ(follows->read_value(-1), "6.00");
     EXPECT_EQ(fixed->read_value(-1), "3.00");
     // The same program again changes nothing and sends nothing.
