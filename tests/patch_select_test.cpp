@@ -13,6 +13,7 @@
 #include "document/ctl_patch_sel.h"
 #include "document/module_factory.h"
 #include "document/module_registry.h"
+#include "document/plug.h"
 #include "document/tessaform_doc.h"
 #include "document/wiring.h"
 #include "modules/ug_control.h"
@@ -76,6 +77,14 @@ std::vector<std::uint8_t> make_program_patch(const char* select_channel) {
         auto* inner = dynamic_cast<CContainer*>(add(*main, create_document_object("Container"), name));
         auto* slider = dynamic_cast<CControl*>(add(*inner, make_slider("0"), std::string(name) + " Slider"));
         for (int p = 0; p < CControl::PROGRAM_SLOT_COUNT; ++p) slider->double_values[static_cast<std::size_t>(p)] = p + 1.0;
+        if (std::string(name) == "Deaf") {
+            auto setting = std::make_unique<CPlugFeature>();
+            setting->pin_index = -1;
+            setting->feature_name = "Ignore Program Change";
+            setting->feature_data_type = PT_BOOL;
+            setting->value_text = "1";
+            inner->append_pin(std::move(setting));
+        }
     }
     EXPECT_TRUE(connect(spare(*io), pin(*select, "MIDI In")));
     EXPECT_TRUE(connect(pin(*select, "MIDI Out"), spare(*io)));
@@ -107,9 +116,7 @@ protected:
         ASSERT_NE(select, nullptr);
         ASSERT_NE(follows, nullptr);
         ASSERT_NE(fixed, nullptr);
-        // Set on the loaded document: the archive does not carry the
-        // container's "Ignore Program Change" setting to this field yet.
-        deaf->parent()->ignore_program_change = true;
+        ASSERT_TRUE(deaf->parent()->ignore_program_change);
         block_size = host_block;
     }
     void go() {
