@@ -187,7 +187,21 @@ void CContainer::open(bool loaded) {
             pin->visibility = spare_pin_flag ? 1 : 0;
             break;
         }
+    read_feature_settings();
     for (auto it = children.rbegin(); it != children.rend(); ++it) (*it)->open(true);
+}
+
+void CContainer::read_feature_settings() {
+    // The container's three settings are stored as the values of its feature
+    // pins ("1" is on), not in its own record.
+    for (const auto& pin : pins) {
+        if (!pin->is_feature()) continue;
+        const std::string name = pin->name();
+        const bool on = pin->value_text == "1";
+        if (name == "Controls on Parent") controls_on_parent = on;
+        else if (name == "Controls on Module") controls_on_module = on;
+        else if (name == "Ignore Program Change") ignore_program_change = on;
+    }
 }
 
 namespace {

@@ -56,6 +56,9 @@ public:
     // Sets ROOT_LOADED after a load. The bit is only a mark of the loaded
     // state: when the archive did not carry it, it is not written back.
     void mark_loaded_root();
+    // Takes "Controls on Parent", "Controls on Module" and "Ignore Program
+    // Change" from the feature pins that carry them (done when loaded).
+    void read_feature_settings();
     // The flags as they are stored.
     std::uint32_t stored_flags() const { return root_loaded_added_ ? flags & ~ROOT_LOADED : flags; }
 

@@ -5,6 +5,7 @@
 #include "document/container.h"
 #include "document/container_parameter.h"
 #include "document/control.h"
+#include "document/ctl_patch_sel.h"
 
 namespace tf {
 
@@ -30,6 +31,8 @@ void CContainer::set_program(int program) {
             if (!sub->ignore_program_change) sub->set_program(program);
         } else if (auto* control = dynamic_cast<CControl*>(child.get())) {
             control->on_program_change();
+        } else if (auto* select = dynamic_cast<Ctl_PatchSel*>(child.get())) {
+            select->on_program_change(program);
         }
     }
     if (program_changed_hook) program_changed_hook(*this, program);

@@ -127,6 +127,7 @@ void ug_notesource::ProcessMidi(std::uint32_t time, std::uint32_t message) {
                     if (d1 == 6) data_entry_ = static_cast<std::uint16_t>((data_entry_ & 0x7F) | (d2 << 7));
                     else data_entry_ = static_cast<std::uint16_t>((data_entry_ & 0x3F80) | d2);
                     channels()[static_cast<std::size_t>(c)].bend_range = static_cast<float>(data_entry_) / 128.0f;
+                    channels()[static_cast<std::size_t>(c)].bend_range_set = true;
                     break;
                 case 64:
                 case 69:

@@ -22,6 +22,9 @@ struct Voice;
 struct NoteChannelState {
     float bend = 0.0f;         // -1 .. +1
     float bend_range = 2.0f;   // semitones
+    // Set once the channel's bend range came by RPN 0 (pitch-bend
+    // sensitivity); until then note sources use their own setting.
+    bool bend_range_set = false;
 };
 using NoteChannelTable = std::array<NoteChannelState, 16>;
 

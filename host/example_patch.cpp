@@ -58,7 +58,7 @@ std::vector<std::uint8_t> make_example_patch(const ExamplePatchSpec& layout) {
     auto* main = dynamic_cast<CContainer*>(add(*root, "Container", layout.title));
     main->ignore_program_change = layout.ignore_program_change;
     CUG* io = find_or_create_io_module(*main);
-    if (layout.patch_select) add(*root, "Patch Select", "Patch Select");
+    if (layout.patch_select) add(*main, "Patch Select", "Patch Select");
 
     // Input edges first (in order), each feeding the copy of every output it serves.
     std::vector<CUG*> copies;

@@ -153,8 +153,10 @@ bool CTessaformAppVST::build_engine() {
     master_->SetBlockSize(effect ? effect->getBlockSize() : 1024);
     master_->SetSampleRate(engine_sample_rate_);
     if (effect) master_->SetHostTimeSource(&TfVst::host_time_source, effect);
-    master_->SetUiQueue(&ui_queue_);
     master_->SetBlockCallback([this] { apply_host_params(); });
+    // What an earlier engine left unread was delivered when it stopped.
+    ui_queue_.discard_readable();
+    master_->SetUiQueue(&ui_queue_);
     bool built = false;
     try {
         graph_ = BuildGraph(*root_, *master_);

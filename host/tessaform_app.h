@@ -132,6 +132,8 @@ private:
     std::vector<IdleClient*> idle_clients_;
     std::vector<std::string> pending_messages_;
     std::vector<std::unique_ptr<ArchiveObject>> embedded_files_;
+    // Messages from the engine to editor-side objects, read by the idle pass.
+    engine_to_ui_que ui_queue_;
 
     CContainer* root_ = nullptr;
     // The graph is declared after the master so that it goes first.
@@ -139,7 +141,6 @@ private:
     std::unique_ptr<ug_container> graph_;
     std::vector<CPatchManager*> engine_patch_managers_;
     std::vector<std::unique_ptr<dsp_patch_manager>> dsp_patch_managers_;
-    engine_to_ui_que ui_queue_;
     std::atomic<bool> stop_acknowledged_{false};
 };
 

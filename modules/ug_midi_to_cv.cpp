@@ -93,6 +93,11 @@ double ug_midi_to_cv::GlideSeconds(float portamento) {
     return std::exp2(10.0 * static_cast<double>(portamento) - 26.0 / 3.0);
 }
 
+float ug_midi_to_cv::BendRange(int channel) {
+    const NoteChannelState& state = channels()[static_cast<std::size_t>(channel & 15)];
+    return state.bend_range_set ? state.bend_range : static_cast<float>(bend_range_);
+}
+
 float ug_midi_to_cv::PortamentoNow() const { return GetSamplePtr(GetPlug(kPortamento))->Get(block_position()); }
 
 void ug_midi_to_cv::TransmitPitch(int state) {
@@ -125,7 +130,7 @@ void ug_midi_to_cv::NoteStart(int channel, int note, int velocity) {
     Wake();
     SetProcessFunction(&ug_midi_to_cv::process_routine);
     ResetSleepCountdown();
-    const float bend = channels()[static_cast<std::size_t>(channel & 15)].bend * bend_range_ / 120.0f;
+    const float bend = channels()[static_cast<std::size_t>(channel & 15)].bend * BendRange(channel) / 120.0f;
     bend_glide_ = Glide{bend, 0.0f, bend, 0};
     if (retrigger_ || !mono_mode_) gate_.Set(clock, 0.0f, 0);
     const float v = static_cast<float>(velocity) / 127.0f;
@@ -161,7 +166,7 @@ void ug_midi_to_cv::Aftertouch(float pressure) {
 void ug_midi_to_cv::PitchBend(float bend) {
     Wake();
     const bool was_gliding = bend_glide_.moving();
-    const float target = static_cast<float>(bend_range_) * bend / 120.0f;
+    const float target = BendRange(current_channel()) * bend / 120.0f;
     const float step = (target - bend_glide_.current) / (sample_rate() / 60.0f);
     bend_glide_.Start(bend_glide_.current, target, step);
     if (!was_gliding && bend_glide_.moving()) {
@@ -180,9 +185,27 @@ void ug_midi_to_cv::ProcessMidi(std::uint32_t time, std::uint32_t message) {
     const int d1 = static_cast<int>((message >> 8) & 0x7F);
     const int d2 = static_cast<int>((message >> 16) & 0x7F);
     if (status >= 0xF0) return;
-    if (kind == 0x90 && d2 > 0) NoteOnKey(time, c, d1, d2);
-    else if (kind == 0x80 || kind == 0x90) NoteOffKey(time, c, d1, kind == 0x80 ? d2 : 64);
-    else ug_notesource::ProcessMidi(time, message);
+    if (kind == 0x90 && d2 > 0) {
+        NoteOnKey(time, c, d1, d2);
+    } else if (kind == 0x80 || kind == 0x90) {
+        NoteOffKey(time, c, d1, kind == 0x80 ? d2 : 64);
+    } else if (kind == 0xB0 && (d1 == 6 || d1 == 38)) {
+        const NoteChannelState before = channels()[static_cast<std::size_t>(c)];
+        ug_notesource::ProcessMidi(time, message);
+        const NoteChannelState& after = channels()[static_cast<std::size_t>(c)];
+        // A held bend follows a new range at once, gliding like any bend.
+        if (after.bend != 0.0f && (after.bend_range != before.bend_range || !before.bend_range_set))
+            RebendChannel(c);
+    } else {
+        ug_notesource::ProcessMidi(time, message);
+    }
+}
+
+void ug_midi_to_cv::RebendChannel(int channel) {
+    const auto value = static_cast<std::int32_t>(channels()[static_cast<std::size_t>(channel)].bend * 8192.0f);
+    for (ug_base* m = this; m; m = m->next_clone)
+        if (static_cast<ug_notesource*>(m)->current_channel() == channel)
+            m->AddEvent(m->clock, UET_BEND, value, 0, nullptr, true);
 }
 
 void ug_midi_to_cv::NoteOnKey(std::uint32_t time, int c, int k, int v) {

@@ -29,6 +29,9 @@ public:
 
     // Glide time in seconds for a "Portamento Time" value.
     static double GlideSeconds(float portamento);
+    // Semitones of a full bend on a channel: its RPN 0 setting once one
+    // came, else "Bend Range".
+    float BendRange(int channel);
     int last_note() const { return last_note_; }
 
 private:
@@ -43,6 +46,7 @@ private:
     };
     void NoteOnKey(std::uint32_t time, int channel, int key, int velocity);
     void NoteOffKey(std::uint32_t time, int channel, int key, int velocity);
+    void RebendChannel(int channel);
     void ApplyGateLevel();
     float PortamentoNow() const;
     void TransmitPitch(int state);

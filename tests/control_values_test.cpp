@@ -87,6 +87,8 @@ TEST(ControlValues, AControlWithoutTheIgnorePinHasOneProgram) {
 TEST(ControlValues, WritingTheCurrentSlotReachesTheEngineSender) {
     ControlRig rig(CControl::KIND_DOUBLE);
     int sent = 0;
+    // The sender is process-wide: the one the engine installed comes back after.
+    const auto engine_sender = CControl::engine_sender();
     CControl::engine_sender() = [&](CControl& c, int code) {
         EXPECT_EQ(&c, rig.control);
         EXPECT_EQ(code, 1);
@@ -94,7 +96,7 @@ TEST(ControlValues, WritingTheCurrentSlotReachesTheEngineSender) {
     };
     rig.control->write_value(-1, "1");
     rig.control->write_value(9, "2");  // another program: stored only
-    CControl::engine_sender() = nullptr;
+    CControl::engine_sender() = engine_sender;
     EXPECT_EQ(sent, 1);
     EXPECT_EQ(rig.control->double_values[9], 2.0);
 }

@@ -309,3 +309,40 @@ TEST(DocumentRead, ParentsAndIgnoredContainerNotifications) {
 
 }  // namespace
 }  // namespace tf
+
+namespace tf {
+namespace {
+
+// A container's settings live in its feature pins; loading takes them back.
+TEST(DocumentRead, ContainerSettingsComeFromTheirFeaturePins) {
+    struct Case { const char* feature; const char* value; bool parent, module, ignore; };
+    const Case cases[] = {
+        {"Ignore Program Change", "1", false, false, true},
+        {"Ignore Program Change", "0", false, false, false},
+        {"Controls on Parent", "1", true, false, false},
+        {"Controls on Module", "1", false, true, false},
+    };
+    for (const Case& c : cases) {
+        auto root = std::make_unique<CContainer>();
+        auto& sub = static_cast<CContainer&>(root->add_child(std::make_unique<CContainer>()));
+        sub.title = "Sub";
+        auto feature = std::make_unique<CPlugFeature>();
+        feature->feature_name = c.feature;
+        feature->pin_index = -1;  // made from a setting, not a declaration
+        feature->feature_data_type = PT_BOOL;
+        feature->value_text = c.value;
+        sub.append_pin(std::move(feature));
+        CTessaformDocVST written;
+        written.set_root(std::move(root));
+        CTessaformDocVST doc;
+        ASSERT_TRUE(doc.load(written.write()).ok) << c.feature;
+        auto* loaded = dynamic_cast<CContainer*>(doc.root()->children.at(0).get());
+        ASSERT_NE(loaded, nullptr);
+        EXPECT_EQ(loaded->controls_on_parent, c.parent) << c.feature << "=" << c.value;
+        EXPECT_EQ(loaded->controls_on_module, c.module) << c.feature << "=" << c.value;
+        EXPECT_EQ(loaded->ignore_program_change, c.ignore) << c.feature << "=" << c.value;
+    }
+}
+
+}  // namespace
+}  // namespace tf
