@@ -349,6 +349,16 @@ TEST_P(ThirdPartyHosts, QtractorScannerReportsThePlugin) {
     EXPECT_EQ(found.parameters, 0);  // the example patch has no patch parameters
 }
 
+// The dynamic loader resolves every symbol of the bundle (the section the
+// bundler adds must leave the loaded part intact).
+TEST_P(ThirdPartyHosts, BundleResolvesEverySymbol) {
+    const CommandResult r = run_shell("ldd -r " + test::shell_quote(plugin));
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_EQ(r.output.find("undefined symbol"), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find("not found"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("libc.so"), std::string::npos) << r.output;
+}
+
 INSTANTIATE_TEST_SUITE_P(Bundles, ThirdPartyHosts, ::testing::ValuesIn(host_cases()),
                          [](const auto& info) { return std::string(info.param.label); });
 
