@@ -1,11 +1,13 @@
 #include "host/elf_patch_section.h"
 
 #include <elf.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include <cstdio>
 #include <cstring>
 #include <limits>
-#include <memory>
 
 namespace tf {
 
@@ -146,10 +148,6 @@ std::vector<std::uint8_t> add_section(std::span<const std::uint8_t> image, std::
     return out;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 }  // namespace
 
 std::optional<std::vector<std::uint8_t>> find_elf_section(std::span<const std::uint8_t> image, std::string_view name) {
@@ -157,17 +155,30 @@ std::optional<std::vector<std::uint8_t>> find_elf_section(std::span<const std::u
 }
 
 std::optional<std::vector<std::uint8_t>> read_elf_section(const std::string& path, std::string_view name) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) return std::nullopt;
-    std::vector<std::uint8_t> image;
-    std::uint8_t chunk[65536];
-    for (;;) {
-        const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
-        image.insert(image.end(), chunk, chunk + got);
-        if (got < sizeof chunk) break;
+    // The file is mapped, not read: a library built with debugging data runs
+    // to tens of megabytes, and a host creates an instance per scan. Only the
+    // pages of the headers, the section table and the section are touched.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || status.st_size < 0) {
+        ::close(fd);
+        return std::nullopt;
     }
-    if (std::ferror(file.get())) return std::nullopt;
-    return find_elf_section(image, name);
+    const auto size = static_cast<std::size_t>(status.st_size);
+    if (size == 0) {
+        ::close(fd);
+        return find_elf_section(std::span<const std::uint8_t>(), name);
+    }
+    void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    ::close(fd);
+    if (mapped == MAP_FAILED) return std::nullopt;
+    struct Unmap {
+        void* at;
+        std::size_t size;
+        ~Unmap() { ::munmap(at, size); }
+    } unmap{mapped, size};
+    return find_elf_section(std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(mapped), size), name);
 }
 
 std::vector<std::uint8_t> add_elf_section(std::span<const std::uint8_t> image, std::string_view name,

@@ -18,7 +18,17 @@ namespace {
 std::vector<std::uint8_t> read_all(const std::string& path, const char* what) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw BundleError(std::string("cannot open the ") + what + " '" + path + "'");
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    // Read in large blocks: a runtime built with debugging data is tens of
+    // megabytes, far too slow to take a character at a time.
+    std::vector<std::uint8_t> bytes;
+    constexpr std::size_t block = 1 << 20;
+    for (;;) {
+        const std::size_t used = bytes.size();
+        bytes.resize(used + block);
+        in.read(reinterpret_cast<char*>(bytes.data() + used), static_cast<std::streamsize>(block));
+        bytes.resize(used + static_cast<std::size_t>(in.gcount()));
+        if (!in) break;
+    }
     if (in.bad()) throw BundleError(std::string("cannot read the ") + what + " '" + path + "'");
     return bytes;
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Configures and builds one flavour of the project.
-#   scripts/build.sh [release|sanitize|fuzz]
+#   scripts/build.sh [release|sanitize|tsan|fuzz]
 # Build trees go to build/<flavour>.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,6 +13,13 @@ case "$flavour" in
     ;;
   sanitize)
     cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DTF_SANITIZE=ON -DTF_BENCH=OFF >/dev/null
+    ;;
+  tsan)
+    # ThreadSanitizer: only the test binary, for the tests that run threads.
+    cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTF_BENCH=OFF \
+      -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
+      -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=thread" \
+      -DCMAKE_MODULE_LINKER_FLAGS="-fsanitize=thread" >/dev/null
     ;;
   fuzz)
     CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTF_FUZZ=ON -DTF_BENCH=OFF \
@@ -27,6 +34,8 @@ if [ "$flavour" = fuzz ]; then
   targets=()
   for src in fuzz/*.cpp; do targets+=(--target "$(basename "$src" .cpp)"); done
   cmake --build build/fuzz -j "$jobs" "${targets[@]}"
+elif [ "$flavour" = tsan ]; then
+  cmake --build build/tsan -j "$jobs" --target tessaform_tests
 else
   cmake --build "build/$flavour" -j "$jobs"
 fi
