@@ -20,16 +20,16 @@ using param_test::PatchParamSpec;
 using Bytes = std::vector<std::uint8_t>;
 
 ParamPatchSpec full_patch() {
-    ParamPatchSpec spec;
-    spec.pitch_slider = "Pitch";
-    spec.sliders = {"Cutoff", "Drive"};
-    spec.list_entry = "Wave";
-    spec.text_entry = "Label";
-    spec.text_value = "hello";
-    spec.patch_params = {PatchParamSpec{.name = "Level", .value = "2.5"},
+    ParamPatchSpec layout;
+    layout.pitch_slider = "Pitch";
+    layout.sliders = {"Cutoff", "Drive"};
+    layout.list_entry = "Wave";
+    layout.text_entry = "Label";
+    layout.text_value = "hello";
+    layout.patch_params = {PatchParamSpec{.name = "Level", .value = "2.5"},
                          PatchParamSpec{.name = "Mode", .kind = PatchParamSpec::ENUM, .value = "1"},
                          PatchParamSpec{.name = "Sample", .kind = PatchParamSpec::TEXT, .value = "a.wav"}};
-    return spec;
+    return layout;
 }
 
 // A second plug-in instance of the same patch file, driven by its record.
@@ -175,15 +175,15 @@ TEST_F(ChunkRecord, AProgramChunkOfProgramSevenLoadsIntoProgramTwo) {
 }
 
 TEST_F(ChunkRecord, SettingChunksWhileTheEngineRunsIsHarmlessAndHeard) {
-    ParamPatchSpec spec = full_patch();
-    spec.pitch_value = 6.0;  // 880 Hz
-    ASSERT_NE(open(spec), nullptr);
+    ParamPatchSpec layout = full_patch();
+    layout.pitch_value = 6.0;  // 880 Hz
+    ASSERT_NE(open(layout), nullptr);
     const Bytes bank = get_chunk(effect, false);
 
-    spec.pitch_value = 5.0;  // 440 Hz
+    layout.pitch_value = 5.0;  // 440 Hz
     plugin_test::TempFolder other_folder;
     const PatchOrigin other_origin =
-        plugin_test::write_data_file_origin(other_folder, "params", param_test::make_param_patch(spec));
+        plugin_test::write_data_file_origin(other_folder, "params", param_test::make_param_patch(layout));
     Instance running(other_origin);
     AEffect* e = running.effect();
     start(e);

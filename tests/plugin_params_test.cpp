@@ -27,14 +27,14 @@ class HostParams : public param_test::ParamHost {};
 // ---- collection and order
 
 TEST_F(HostParams, PatchParametersComeFirstThenControlsSortedByNameEqualNamesKeepCollectionOrder) {
-    ParamPatchSpec spec;
-    spec.sliders = {"b", "Same", "a"};
-    spec.sliders[1].value = 2.0;
+    ParamPatchSpec layout;
+    layout.sliders = {"b", "Same", "a"};
+    layout.sliders[1].value = 2.0;
     PatchParamSpec same{.name = "Same", .value = "8"};
     PatchParamSpec hidden{.name = "Hidden", .hidden_from_host = true};
     PatchParamSpec c{.name = "c"};
-    spec.patch_params = {same, hidden, c};
-    ASSERT_NE(open(spec), nullptr);
+    layout.patch_params = {same, hidden, c};
+    ASSERT_NE(open(layout), nullptr);
     ASSERT_EQ(effect->numParams, 5);  // the hidden one is not offered
     const std::vector<std::string> expected{"Same", "Same", "a", "b", "c"};
     for (std::int32_t i = 0; i < 5; ++i) EXPECT_EQ(name(i), expected[static_cast<std::size_t>(i)]) << i;
@@ -81,10 +81,10 @@ TEST(HostParamOrder, OutputsFollowInputsNamesCompareByteWiseEqualKeysKeepOrder) 
 
 TEST_F(HostParams, ANameOfFortyCharactersIsReportedAsItsFirstThirtyOne) {
     const std::string long_name = "0123456789012345678901234567890123456789";
-    ParamPatchSpec spec;
-    spec.sliders = {long_name};
-    spec.patch_params = {PatchParamSpec{.name = long_name + "!", .kind = PatchParamSpec::TEXT, .value = long_name}};
-    ASSERT_NE(open(spec), nullptr);
+    ParamPatchSpec layout;
+    layout.sliders = {long_name};
+    layout.patch_params = {PatchParamSpec{.name = long_name + "!", .kind = PatchParamSpec::TEXT, .value = long_name}};
+    ASSERT_NE(open(layout), nullptr);
     ASSERT_EQ(effect->numParams, 2);
     EXPECT_EQ(name(0), long_name.substr(0, 31));
     EXPECT_EQ(name(1), long_name.substr(0, 31));
@@ -106,9 +106,9 @@ TEST_F(HostParams, WithoutParametersEveryParameterCallAnswersEmptyOrZero) {
 }
 
 TEST_F(HostParams, IndicesOutsideTheListAreIgnored) {
-    ParamPatchSpec spec;
-    spec.sliders = {"A", "B"};
-    ASSERT_NE(open(spec), nullptr);
+    ParamPatchSpec layout;
+    layout.sliders = {"A", "B"};
+    ASSERT_NE(open(layout), nullptr);
     ASSERT_EQ(effect->numParams, 2);
     for (std::int32_t i : {-1, 2, 1000}) {
         EXPECT_EQ(name(i), "");
@@ -121,27 +121,27 @@ TEST_F(HostParams, IndicesOutsideTheListAreIgnored) {
 }
 
 TEST_F(HostParams, EveryOfferedParameterCanBeAutomated) {
-    ParamPatchSpec spec;
-    spec.sliders = {"A", "B"};
-    spec.list_entry = "List";
-    spec.text_entry = "Text";
-    spec.patch_params = {PatchParamSpec{.name = "P"}, PatchParamSpec{.name = "Q", .hidden_from_host = true},
+    ParamPatchSpec layout;
+    layout.sliders = {"A", "B"};
+    layout.list_entry = "List";
+    layout.text_entry = "Text";
+    layout.patch_params = {PatchParamSpec{.name = "P"}, PatchParamSpec{.name = "Q", .hidden_from_host = true},
                          PatchParamSpec{.name = "E", .kind = PatchParamSpec::ENUM, .value = "2"}};
-    ASSERT_NE(open(spec), nullptr);
+    ASSERT_NE(open(layout), nullptr);
     ASSERT_EQ(effect->numParams, 6);
     for (std::int32_t i = 0; i < effect->numParams; ++i) EXPECT_EQ(dispatch(effCanBeAutomated, i), 1) << name(i);
     EXPECT_EQ(index_of("Q"), -1);
 }
 
 TEST_F(HostParams, TextsFollowTheParameterKinds) {
-    ParamPatchSpec spec;
-    spec.sliders = {"Cutoff"};
-    spec.sliders[0].lo = 100.0;
-    spec.sliders[0].hi = 200.0;
-    spec.sliders[0].value = 150.0;
-    spec.patch_params = {PatchParamSpec{.name = "Level", .value = "2.5"},
+    ParamPatchSpec layout;
+    layout.sliders = {"Cutoff"};
+    layout.sliders[0].lo = 100.0;
+    layout.sliders[0].hi = 200.0;
+    layout.sliders[0].value = 150.0;
+    layout.patch_params = {PatchParamSpec{.name = "Level", .value = "2.5"},
                          PatchParamSpec{.name = "Big", .value = "12.5"}};
-    ASSERT_NE(open(spec), nullptr);
+    ASSERT_NE(open(layout), nullptr);
     const std::int32_t cutoff = index_of("Cutoff"), level = index_of("Level");
     EXPECT_EQ(text(effGetParamDisplay, cutoff), "150.000");
     EXPECT_FLOAT_EQ(effect->getParameter(effect, cutoff), 0.5f);
@@ -207,9 +207,9 @@ TEST(SliderControlValue, OutOfRangeValuesClampAndAnEmptyRangeIsZero) {
 // ---- automation reports
 
 TEST_F(HostParams, MovingAControlInTheEditorReportsItsNormalisedValue) {
-    ParamPatchSpec spec;
-    spec.sliders = {"A", "B"};
-    ASSERT_NE(open(spec), nullptr);
+    ParamPatchSpec layout;
+    layout.sliders = {"A", "B"};
+    ASSERT_NE(open(layout), nullptr);
     control("B").set_normalised(0.25f);
     control("A").write_value(-1, "7.5");
     EXPECT_EQ(log.reports(), (std::vector<AutomationReport>{{1, 0.25f}, {0, 0.75f}}));
@@ -220,10 +220,10 @@ TEST_F(HostParams, MovingAControlInTheEditorReportsItsNormalisedValue) {
 }
 
 TEST_F(HostParams, AValueTheHostSetsOnTheEditorThreadIsStoredAndNotEchoed) {
-    ParamPatchSpec spec;
-    spec.sliders = {"A"};
-    spec.patch_params = {PatchParamSpec{.name = "P"}};
-    ASSERT_NE(open(spec), nullptr);
+    ParamPatchSpec layout;
+    layout.sliders = {"A"};
+    layout.patch_params = {PatchParamSpec{.name = "P"}};
+    ASSERT_NE(open(layout), nullptr);
     const std::int32_t a = index_of("A"), p = index_of("P");
     effect->setParameter(effect, a, 0.3f);
     effect->setParameter(effect, p, 0.9f);
@@ -238,9 +238,9 @@ TEST_F(HostParams, AValueTheHostSetsOnTheEditorThreadIsStoredAndNotEchoed) {
 }
 
 TEST_F(HostParams, APatchParameterEditedInTheEditorIsReported) {
-    ParamPatchSpec spec;
-    spec.patch_params = {PatchParamSpec{.name = "P"}};
-    ASSERT_NE(open(spec), nullptr);
+    ParamPatchSpec layout;
+    layout.patch_params = {PatchParamSpec{.name = "P"}};
+    ASSERT_NE(open(layout), nullptr);
     dynamic_cast<PatchParameterFloat&>(patch_param("P")).on_control_changed(2.0f);
     EXPECT_EQ(log.reports(), (std::vector<AutomationReport>{{0, 0.2f}}));
 }
@@ -256,9 +256,9 @@ struct Meter : generic_parameter {
 };
 
 TEST_F(HostParams, AnOutputReportsEveryChangeWhereverItComesFrom) {
-    ParamPatchSpec spec;
-    spec.sliders = {"A"};
-    ASSERT_NE(open(spec), nullptr);
+    ParamPatchSpec layout;
+    layout.sliders = {"A"};
+    ASSERT_NE(open(layout), nullptr);
     Meter meter;
     param_info info(meter);
     info.attach(object(), 7);
@@ -273,10 +273,10 @@ TEST_F(HostParams, AnOutputReportsEveryChangeWhereverItComesFrom) {
 }
 
 TEST_F(HostParams, AProgramSwitchIsNotReported) {
-    ParamPatchSpec spec;
-    spec.sliders = {"A"};
-    spec.patch_params = {PatchParamSpec{.name = "P"}};
-    ASSERT_NE(open(spec), nullptr);
+    ParamPatchSpec layout;
+    layout.sliders = {"A"};
+    layout.patch_params = {PatchParamSpec{.name = "P"}};
+    ASSERT_NE(open(layout), nullptr);
     control("A").double_values[2] = 1.0;
     dynamic_cast<PatchParameterFloat&>(patch_param("P")).values[2] = 3.0f;
     dispatch(effSetProgram, 0, 2);
@@ -287,8 +287,8 @@ TEST_F(HostParams, AProgramSwitchIsNotReported) {
 
 class HostParamsRunning : public param_test::ParamHost {
 protected:
-    void open_running(const ParamPatchSpec& spec) {
-        ASSERT_NE(open(spec), nullptr);
+    void open_running(const ParamPatchSpec& layout) {
+        ASSERT_NE(open(layout), nullptr);
         resume();
         ASSERT_TRUE(object().is_rendering());
         render(64);
@@ -309,9 +309,9 @@ protected:
 };
 
 TEST_F(HostParamsRunning, AControllerValueFromTheEngineIsReportedAHostValueComingBackIsNot) {
-    ParamPatchSpec spec;
-    spec.patch_params = {PatchParamSpec{.name = "P"}};
-    open_running(spec);
+    ParamPatchSpec layout;
+    layout.patch_params = {PatchParamSpec{.name = "P"}};
+    open_running(layout);
     auto& p = dynamic_cast<PatchParameterFloat&>(patch_param("P"));
 
     // The host's value, set on another thread, reaches the twin at the next
@@ -332,9 +332,9 @@ TEST_F(HostParamsRunning, AControllerValueFromTheEngineIsReportedAHostValueComin
 }
 
 TEST_F(HostParamsRunning, AValueSetOnTheEditorThreadReachesTheEngineTwin) {
-    ParamPatchSpec spec;
-    spec.patch_params = {PatchParamSpec{.name = "P"}};
-    open_running(spec);
+    ParamPatchSpec layout;
+    layout.patch_params = {PatchParamSpec{.name = "P"}};
+    open_running(layout);
     effect->setParameter(effect, 0, 0.1f);
     render(64);
     EXPECT_FLOAT_EQ(twin("P").get_normalised(), 0.1f);
@@ -343,10 +343,10 @@ TEST_F(HostParamsRunning, AValueSetOnTheEditorThreadReachesTheEngineTwin) {
 }
 
 TEST_F(HostParamsRunning, AValueFromAnotherThreadStartsAtTheFirstSampleOfTheNextBlock) {
-    ParamPatchSpec spec;
-    spec.sliders = {"Level"};
-    spec.sliders[0].to_output = true;
-    open_running(spec);
+    ParamPatchSpec layout;
+    layout.sliders = {"Level"};
+    layout.sliders[0].to_output = true;
+    open_running(layout);
     ASSERT_EQ(effect->numOutputs, 1);
     std::vector<float> before = render(64);
     EXPECT_FLOAT_EQ(before.back(), 0.5f);
@@ -366,10 +366,10 @@ TEST_F(HostParamsRunning, AValueFromAnotherThreadStartsAtTheFirstSampleOfTheNext
 }
 
 TEST_F(HostParamsRunning, ValuesStillHeldWhenTheEngineStopsGoIntoTheDocument) {
-    ParamPatchSpec spec;
-    spec.sliders = {"A"};
-    spec.patch_params = {PatchParamSpec{.name = "P"}};
-    open_running(spec);
+    ParamPatchSpec layout;
+    layout.sliders = {"A"};
+    layout.patch_params = {PatchParamSpec{.name = "P"}};
+    open_running(layout);
     const std::int32_t a = index_of("A"), p = index_of("P");
     set_from_other_thread(a, 0.2f);
     set_from_other_thread(p, 0.4f);
@@ -387,10 +387,10 @@ TEST_F(HostParamsRunning, ValuesStillHeldWhenTheEngineStopsGoIntoTheDocument) {
 // ---- the "Program" parameter
 
 TEST_F(HostParams, TheProgramParameterSwitchesProgramsAndAsksTheHostToUpdate) {
-    ParamPatchSpec spec;
-    spec.sliders = {"A"};
-    spec.program_count = 4;
-    ASSERT_NE(open(spec), nullptr);
+    ParamPatchSpec layout;
+    layout.sliders = {"A"};
+    layout.program_count = 4;
+    ASSERT_NE(open(layout), nullptr);
     ASSERT_EQ(effect->numPrograms, 4);
     control("A").double_values[3] = 9.0;
     parameter_cug_xtra& program = main().builtin_parameter(parameter_cug_xtra::PROGRAM);

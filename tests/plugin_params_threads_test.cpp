@@ -41,9 +41,9 @@ TEST_F(HostParamAudio, AutomatingThePitchSliderOnTheAudioThreadChangesTheFrequen
     if (!oscillator_available()) GTEST_SKIP() << "no Oscillator in this build";
     constexpr float rate = 44100.0f;
     constexpr int block = 512;
-    ParamPatchSpec spec;
-    spec.pitch_slider = "Pitch";
-    ASSERT_NE(open(spec), nullptr);
+    ParamPatchSpec layout;
+    layout.pitch_slider = "Pitch";
+    ASSERT_NE(open(layout), nullptr);
     resume(rate, block);
     ASSERT_TRUE(object().is_rendering());
     const std::int32_t pitch = index_of("Pitch");
@@ -84,11 +84,11 @@ TEST_F(HostParamAudio, AutomatingThePitchSliderOnTheAudioThreadChangesTheFrequen
 class HostParamThreads : public param_test::ParamHost {};
 
 TEST_F(HostParamThreads, HostAndEditorChangingParametersTogetherLoseNothing) {
-    ParamPatchSpec spec;
-    for (int i = 0; i < 4; ++i) spec.sliders.push_back("H" + std::to_string(i));
-    for (int i = 0; i < 4; ++i) spec.sliders.push_back("E" + std::to_string(i));
-    spec.patch_params = {PatchParamSpec{.name = "P0"}, PatchParamSpec{.name = "P1"}};
-    ASSERT_NE(open(spec), nullptr);
+    ParamPatchSpec layout;
+    for (int i = 0; i < 4; ++i) layout.sliders.push_back("H" + std::to_string(i));
+    for (int i = 0; i < 4; ++i) layout.sliders.push_back("E" + std::to_string(i));
+    layout.patch_params = {PatchParamSpec{.name = "P0"}, PatchParamSpec{.name = "P1"}};
+    ASSERT_NE(open(layout), nullptr);
     resume(44100.0f, 32);
     ASSERT_TRUE(object().is_rendering());
     render(32);

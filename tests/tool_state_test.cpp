@@ -115,10 +115,10 @@ class ToolStatePatch : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         folder_ = new plugin_test::TempFolder;
-        param_test::ParamPatchSpec spec;
-        spec.pitch_slider = "Pitch";
+        param_test::ParamPatchSpec layout;
+        layout.pitch_slider = "Pitch";
         const std::string patch = folder_->file("pitch.dat");
-        plugin_test::write_file(patch, param_test::make_param_patch(spec));
+        plugin_test::write_file(patch, param_test::make_param_patch(layout));
         plugin_ = folder_->file("pitch.so");
         bundled_ = run_tool("bundle " + shell_quote(patch) + " -o " + shell_quote(plugin_));
     }

@@ -22,19 +22,19 @@ double note_hz(double note) { return 440.0 * std::exp2((note - 69.0) / 12.0); }
 
 // Sine voices keep the spectrum to one partial per note; the filter is open.
 ClassicSynthSpec sine_synth(const char* polyphony = "8", const char* release = "3") {
-    ClassicSynthSpec spec;
-    spec.polyphony = polyphony;
-    spec.waveform = "0";
-    spec.release = release;
-    spec.cutoff = "10";
-    spec.resonance = "0";
-    return spec;
+    ClassicSynthSpec layout;
+    layout.polyphony = polyphony;
+    layout.waveform = "0";
+    layout.release = release;
+    layout.cutoff = "10";
+    layout.resonance = "0";
+    return layout;
 }
 
 class VoicePlugin : public plugin_test::SynthHost {
 protected:
-    void open_synth(const ClassicSynthSpec& spec, int host_block) {
-        ASSERT_NE(open_patch(make_classic_synth_patch(spec)), nullptr);
+    void open_synth(const ClassicSynthSpec& layout, int host_block) {
+        ASSERT_NE(open_patch(make_classic_synth_patch(layout)), nullptr);
         start(host_block);
         ASSERT_NE(main_engine(), nullptr);
     }

@@ -70,8 +70,8 @@ protected:
         param_host_log = nullptr;
     }
 
-    AEffect* open(const ParamPatchSpec& spec) {
-        origin = plugin_test::write_data_file_origin(folder, "params", make_param_patch(spec));
+    AEffect* open(const ParamPatchSpec& layout) {
+        origin = plugin_test::write_data_file_origin(folder, "params", make_param_patch(layout));
         effect = tessaform_main(param_host, origin);
         return effect;
     }

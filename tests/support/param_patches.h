@@ -64,12 +64,12 @@ struct ParamPatchSpec {
 };
 
 // The number of audio outputs the patch's main container has.
-int param_patch_outputs(const ParamPatchSpec& spec);
+int param_patch_outputs(const ParamPatchSpec& want);
 // The example layout that makes the patch; add to its customise to extend it
 // (call the one it holds first).
-ExamplePatchSpec param_patch_layout(const ParamPatchSpec& spec);
+ExamplePatchSpec param_patch_layout(const ParamPatchSpec& want);
 // The patch archive. Throws std::runtime_error when a module type it needs is
 // missing (the pitch slider needs an "Oscillator" that makes sound).
-std::vector<std::uint8_t> make_param_patch(const ParamPatchSpec& spec);
+std::vector<std::uint8_t> make_param_patch(const ParamPatchSpec& want);
 
 }  // namespace tf::param_test
