@@ -181,6 +181,8 @@ void read_chunk(CContainer& container, CArchive& ar, bool one_program) {
     // A program chunk with more than one program would spill its patch
     // parameter blocks over the programs after the current one.
     if (one_program && stored_programs != 1) return;
+    // No program stored (a zero or negative count): no block has values.
+    if (stored_programs < 1) return;
     const int first = one_program ? current : 0;
     const int last = one_program ? current : static_cast<int>(std::min<std::int32_t>(stored_programs, PROGRAM_SLOTS)) - 1;
     for (const std::int32_t key : keys) {
